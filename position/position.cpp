@@ -1,0 +1,7 @@
+#include "position/position.h"
+
+namespace orvex {
+
+Position current_position;
+
+}  // namespace orvex

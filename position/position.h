@@ -1,0 +1,51 @@
+// The position record of a process and its state block.
+#pragma once
+#include "position/types.h"
+
+namespace orvex {
+
+// The block that make saves whole and unmake restores whole.
+struct PositionState {
+  CastlingRights castling;
+  u32 ep_square;       // en-passant target square, 0 for none
+  u32 fifty;           // plies since the last capture, pawn move or castling
+  u32 history_count;   // number of keys in key_history
+  i32 pst_mg;          // piece-square sums, white minus black
+  i32 pst_eg;
+  u64 key;             // Zobrist key
+  u64 pawn_key;
+  u32 material_index;
+  i32 material_balance;  // pawn units, white minus black
+  PieceCode captured;    // only meaningful in an UndoRecord
+};
+
+using UndoRecord = PositionState;
+
+struct NullMoveUndo {
+  u32 ep_square;
+  u32 fifty;
+  u64 key;
+};
+
+// Keys of earlier positions for repetition tests.  The position command keeps
+// only the keys a repetition test can reach, so that the deepest search line
+// always fits behind them.
+constexpr u32 kKeyHistorySize = 1024;
+
+struct Position {
+  PieceCode board[64];
+  u64 colour_bb[2];
+  u64 piece_bb[12];       // index code - 2
+  u64 occupied;
+  u64 occ_files;          // files as bytes, eighth rank in the low bit
+  u64 occ_diag_a8h1;      // diagonals with file + rank constant, packed
+  u64 occ_diag_a1h8;      // diagonals with (7 - file) + rank constant, packed
+  Colour side_to_move;
+  PositionState state;
+  u64 key_history[kKeyHistorySize];
+};
+
+// The one position of the process, changed in place by make and unmake.
+extern Position current_position;
+
+}  // namespace orvex

@@ -1,0 +1,1 @@
+// The general search configuration.

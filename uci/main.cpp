@@ -1,0 +1,2 @@
+// The entry of the main engine.
+int main() { return 0; }

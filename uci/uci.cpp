@@ -1,0 +1,1 @@
+// The UCI front end.
