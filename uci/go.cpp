@@ -1,0 +1,208 @@
+// The "go" command: token reading and time allocation.
+#include "uci/go.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace orvex {
+
+namespace {
+
+constexpr i64 kClockMax = 2147483647;  // clock values are kept to 31 bits
+
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+i64 clamp_clock(i64 v) { return std::clamp<i64>(v, 0, kClockMax); }
+
+u32 saturate_limit(i64 v) {
+  if (v < 0) return 0;
+  if (v > kGoMaxTimeLimit) return kGoMaxTimeLimit;
+  return static_cast<u32>(v);
+}
+
+// Two board squares written as file letter and rank digit each.
+bool names_two_squares(const char* t, std::size_t len) {
+  if (len != 4 && len != 5) return false;
+  return t[0] >= 'a' && t[0] <= 'h' && t[1] >= '1' && t[1] <= '8' && t[2] >= 'a' && t[2] <= 'h' &&
+         t[3] >= '1' && t[3] <= '8';
+}
+
+enum class Keyword { kNone, kWinc, kBinc, kWtime, kBtime, kDepth, kNodes, kMate, kInfinite,
+                     kPonder, kMovestogo, kMovetime, kSearchmoves };
+
+Keyword keyword_of(const char* t, std::size_t len) {
+  struct Entry { const char* text; Keyword kw; };
+  static constexpr Entry kWords[] = {
+      {"winc", Keyword::kWinc},           {"binc", Keyword::kBinc},
+      {"wtime", Keyword::kWtime},         {"btime", Keyword::kBtime},
+      {"depth", Keyword::kDepth},         {"nodes", Keyword::kNodes},
+      {"mate", Keyword::kMate},           {"infinite", Keyword::kInfinite},
+      {"ponder", Keyword::kPonder},       {"movestogo", Keyword::kMovestogo},
+      {"movetime", Keyword::kMovetime},   {"searchmoves", Keyword::kSearchmoves},
+  };
+  for (const Entry& e : kWords)
+    if (std::strlen(e.text) == len && std::memcmp(e.text, t, len) == 0) return e.kw;
+  return Keyword::kNone;
+}
+
+}  // namespace
+
+i64 read_go_number(const char* text) {
+  const char* p = text;
+  while (*p == ' ' || *p == '\t') ++p;
+  bool negative = false;
+  if (*p == '-' || *p == '+') {
+    negative = *p == '-';
+    ++p;
+  }
+  // Accumulate as a negative number so that INT64_MIN is reachable.
+  i64 v = 0;
+  bool saturated = false;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    const int d = *p - '0';
+    if (v < (INT64_MIN + d) / 10) {
+      saturated = true;
+      continue;
+    }
+    v = v * 10 - d;
+  }
+  if (saturated) return negative ? INT64_MIN : INT64_MAX;
+  if (negative) return v;
+  return v == INT64_MIN ? INT64_MAX : -v;
+}
+
+void parse_go_line(const char* line, GoRequest& out) {
+  out = GoRequest{};
+  // Split into tokens (blank-separated); each token is copied so that
+  // numbers read from it end where the token ends.
+  const char* p = line;
+  auto next_token = [&p](const char*& start, std::size_t& len) {
+    while (*p && is_blank(*p)) ++p;
+    if (!*p) return false;
+    start = p;
+    while (*p && !is_blank(*p)) ++p;
+    len = static_cast<std::size_t>(p - start);
+    return true;
+  };
+  // The value after a keyword; a keyword that ends the line reads 0.
+  auto next_number = [&next_token]() -> i64 {
+    const char* s;
+    std::size_t len;
+    if (!next_token(s, len)) return 0;
+    char buf[32];
+    const std::size_t n = std::min(len, sizeof buf - 1);
+    std::memcpy(buf, s, n);
+    buf[n] = 0;
+    return read_go_number(buf);
+  };
+
+  const char* tok;
+  std::size_t len;
+  if (!next_token(tok, len)) return;  // the command word
+  while (next_token(tok, len)) {
+    switch (keyword_of(tok, len)) {
+      case Keyword::kWinc: out.winc = clamp_clock(next_number()); break;
+      case Keyword::kBinc: out.binc = clamp_clock(next_number()); break;
+      case Keyword::kWtime: out.wtime = std::clamp<i64>(next_number(), 300, kClockMax); break;
+      case Keyword::kBtime: out.btime = std::clamp<i64>(next_number(), 300, kClockMax); break;
+      case Keyword::kDepth: {
+        const i64 d = next_number();
+        // The shown depth is 3 less than the iteration depth.
+        out.depth_limit = static_cast<i32>(std::clamp<i64>(d, -5, kGoNoDepthLimit - 4) + 3);
+        break;
+      }
+      case Keyword::kNodes: out.node_limit = next_number(); break;
+      case Keyword::kMate: {
+        const i64 m = next_number();
+        out.mate_limit = static_cast<i32>(std::min<i64>(m < 0 ? (m == INT64_MIN ? INT64_MAX : -m) : m,
+                                                        INT32_MAX));
+        break;
+      }
+      case Keyword::kInfinite: out.infinite = true; break;
+      case Keyword::kPonder: out.ponder = true; break;
+      case Keyword::kMovestogo: out.movestogo = std::clamp<i64>(next_number(), 1, 30); break;
+      case Keyword::kMovetime: out.movetime = std::clamp<i64>(next_number(), 300, kClockMax); break;
+      case Keyword::kSearchmoves: out.searchmoves_seen = true; break;
+      case Keyword::kNone:
+        if (out.searchmoves_seen && out.searchmove_count < kGoMaxSearchMoves && names_two_squares(tok, len)) {
+          std::memcpy(out.searchmoves[out.searchmove_count], tok, len);
+          out.searchmoves[out.searchmove_count][len] = 0;
+          ++out.searchmove_count;
+        }
+        break;
+    }
+  }
+}
+
+void apply_strength_limit(GoRequest& req, bool limit_strength, i32 elo) {
+  if (!limit_strength || req.infinite) return;
+  req.depth_limit = elo >= 2200 ? 7 : elo >= 2000 ? 6 : elo >= 1800 ? 5 : elo >= 1600 ? 4 : elo >= 1400 ? 3 : 2;
+}
+
+TimeLimits allocate_time(const GoRequest& req, Colour side_to_move, const TimeOptions& opts,
+                         u32 process_count, ClockMemory& memory) {
+  i64 own_time = side_to_move == kWhite ? req.wtime : req.btime;
+  const i64 own_inc = side_to_move == kWhite ? req.winc : req.binc;
+
+  // How much more the own clock lost since the previous go than the previous
+  // search measured itself (time pondered before "ponderhit" is not its own).
+  i64 lost_ms = static_cast<i64>(memory.prev_clock_ms) + own_inc - own_time -
+                (static_cast<i64>(memory.last_search_ms) - static_cast<i64>(memory.ponder_ms));
+  if (lost_ms < 0 || memory.prev_clock_ms == 0 || memory.last_search_ms == 0) lost_ms = 0;
+  memory.prev_clock_ms = static_cast<u32>(own_time);
+  memory.last_search_ms = 0;
+  memory.ponder_ms = 0;
+
+  // Server Buffer: keep a reserve against the server's own delays.
+  if (opts.server_buffer && own_time > 2000) {
+    own_time = own_time > 16000 ? own_time - 15000 : own_time / 2 - 3000;
+    own_time = std::max<i64>(own_time, 1000);
+  }
+  // Pondering without a clock uses the clock of the previous go.
+  if (req.ponder && own_time == 0) own_time = std::max<i64>(memory.last_own_time_ms, 0);
+  memory.last_own_time_ms = static_cast<i32>(own_time);
+
+  TimeLimits limits;
+  if (req.movetime > 0) {
+    limits.soft_ms = limits.hard_ms = saturate_limit(req.movetime);
+    return limits;
+  }
+  if (own_time <= 0 && own_inc <= 0) return limits;
+
+  const i64 mtg = req.movestogo;
+  const i64 reserve = own_time > 1000 ? own_time - 1000 : 0;
+  const i64 pool = (mtg - 1) * own_inc + reserve;
+  i64 buffer = opts.emergency_buffer == 0 ? (mtg + 8) * 250
+               : opts.emergency_buffer == 1 ? (mtg + 4) * 500
+                                            : mtg * 1500 + 5000;
+  if (own_inc > 2000 || own_time > 60000) buffer *= 2;
+  if (own_inc > 50000 || own_time > 600000) buffer *= 2;
+  const i64 t = pool > buffer ? std::max<i64>(pool - buffer, 3500) : pool / mtg;
+
+  i64 share, cap;
+  switch (opts.rate_of_play) {
+    case 0: share = 4 * t / (2 * mtg); cap = 3 * t / 4; break;
+    case 1: share = 3 * t / (2 * mtg); cap = 2 * t / 3; break;
+    case 3: share = 2 * t / (3 * mtg); cap = t / 3; break;
+    case 4: share = 2 * t / (4 * mtg); cap = t / 4; break;
+    default: share = t / mtg; cap = t / 2; break;
+  }
+  i64 soft = std::min(share, reserve / 4);
+  i64 hard = opts.time_usage == 0 ? soft : std::min(std::max(share, cap) / 2, reserve / 4);
+  if (process_count >= 5) {
+    soft = soft * 8 / 10;
+    hard = hard * 8 / 10;
+  } else if (process_count >= 2) {
+    soft = soft * 9 / 10;
+    hard = hard * 9 / 10;
+  }
+  if (lost_ms > 50) {
+    soft = std::max<i64>(soft - lost_ms, 25);
+    hard = std::max<i64>(hard - lost_ms, 25);
+  }
+  limits.soft_ms = saturate_limit(soft);
+  limits.hard_ms = saturate_limit(hard);
+  return limits;
+}
+
+}  // namespace orvex

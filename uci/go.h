@@ -1,0 +1,81 @@
+// The "go" command: reading its tokens, turning the clock into a target and
+// a hard time limit, and running one search with its final report.
+#pragma once
+#include "position/types.h"
+
+namespace orvex {
+
+// A depth limit that means "no depth was asked for".
+constexpr i32 kGoNoDepthLimit = 1073741823;
+constexpr i64 kGoNoNodeLimit = INT64_MAX;
+// The search-move list holds 256 entries including the terminating 0.
+constexpr int kGoMaxSearchMoves = 255;
+// No time limit.
+constexpr u32 kGoNoTimeLimit = 0xFFFFFFFFu;
+// Computed limits never exceed this (about a week), so that the root's
+// 32-bit products of a limit (at most 7 x the target time) cannot wrap.
+constexpr u32 kGoMaxTimeLimit = 600000000u;
+
+// What one "go" line asks for.  Clock values are kept within 0..2^31-1;
+// keywords that end the line without their value read 0.
+struct GoRequest {
+  i64 wtime = 0, btime = 0, winc = 0, binc = 0;
+  i64 movestogo = 25;
+  i64 movetime = 0;
+  i32 depth_limit = kGoNoDepthLimit;
+  i64 node_limit = kGoNoNodeLimit;
+  i32 mate_limit = 0;
+  bool infinite = false;
+  bool ponder = false;
+  bool searchmoves_seen = false;
+  int searchmove_count = 0;
+  // Move texts after "searchmoves" (at most five characters each); only
+  // texts that name two board squares are kept.
+  char searchmoves[kGoMaxSearchMoves][6] = {};
+};
+
+// The leading decimal integer of a text (optional sign, then digits; 0 when
+// there is none), saturated to the 64-bit range.
+i64 read_go_number(const char* text);
+
+// Reads the tokens of a go line (the first token, the command word, is
+// skipped).  Unknown tokens before "searchmoves" are ignored; after it every
+// token that is no keyword is a move; moves beyond the list's capacity are
+// ignored.
+void parse_go_line(const char* line, GoRequest& out);
+
+// UCI_LimitStrength: without "infinite", the depth follows from the rating.
+void apply_strength_limit(GoRequest& req, bool limit_strength, i32 elo);
+
+// The options that shape the time allocation.
+struct TimeOptions {
+  bool server_buffer = false;
+  u32 rate_of_play = 2;      // 0 Ultraslow .. 4 Ultrafast
+  u32 time_usage = 1;        // 0 Constant, 1 Varied
+  u32 emergency_buffer = 1;  // 0 Small, 1 Medium, 2 Large
+};
+
+// What the allocation remembers from one go command to the next.
+struct ClockMemory {
+  u32 prev_clock_ms = 0;     // own clock at the previous go, 0 = none
+  u32 last_search_ms = 0;    // elapsed ms of the last search + 1, 0 = none
+  u32 ponder_ms = 0;         // ms pondered before "ponderhit" + 1, 0 = none
+  i32 last_own_time_ms = 1000;
+};
+
+struct TimeLimits {
+  u32 soft_ms = kGoNoTimeLimit;
+  u32 hard_ms = kGoNoTimeLimit;
+};
+
+// Turns the request's clock into the target and hard limits for the side to
+// move, and updates the memory for the next go command.  All arithmetic is
+// done in 64 bits; the limits saturate at kGoMaxTimeLimit.
+TimeLimits allocate_time(const GoRequest& req, Colour side_to_move, const TimeOptions& opts,
+                         u32 process_count, ClockMemory& memory);
+
+// Carries out one "go" line: checks the root position, fills the search
+// limits, runs the search and prints (or holds) the final report.
+void handle_go(const char* line);
+
+}  // namespace orvex
