@@ -205,4 +205,7 @@ TimeLimits allocate_time(const GoRequest& req, Colour side_to_move, const TimeOp
   return limits;
 }
 
+// Provisional until the search is wired in: a go line runs nothing yet.
+void handle_go(const char* line) { (void)line; }
+
 }  // namespace orvex
