@@ -1,1 +1,325 @@
 #include "platform/platform.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sched.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <vector>
+
+extern char** environ;
+
+namespace orvex::platform {
+
+// ---- clock, sleep, processors, priority ----
+
+std::uint32_t tick_count() {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  const std::uint64_t ms = static_cast<std::uint64_t>(ts.tv_sec) * 1000u + static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
+  return static_cast<std::uint32_t>(ms);
+}
+
+void sleep_ms(std::uint32_t ms) {
+  timespec req{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+  timespec rem;
+  while (nanosleep(&req, &rem) != 0 && errno == EINTR) req = rem;
+}
+
+std::uint32_t processor_count() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) == 0) {
+    const int n = CPU_COUNT(&set);
+    if (n >= 1) return static_cast<std::uint32_t>(n);
+  }
+  const long n = sysconf(_SC_NPROCESSORS_ONLN);
+  return n >= 1 ? static_cast<std::uint32_t>(n) : 1u;
+}
+
+void set_below_normal_priority(bool below_normal) { setpriority(PRIO_PROCESS, 0, below_normal ? 5 : 0); }
+
+void set_process_priority(int pid, bool below_normal) {
+  if (pid > 0) setpriority(PRIO_PROCESS, static_cast<id_t>(pid), below_normal ? 5 : 0);
+}
+
+std::uint32_t current_process_id() { return static_cast<std::uint32_t>(getpid()); }
+
+void ignore_broken_pipes() { signal(SIGPIPE, SIG_IGN); }
+
+// ---- standard input ----
+
+LineReader stdin_reader;
+
+bool stdin_is_console() { return isatty(0) == 1; }
+
+namespace {
+
+// Reads more bytes into the buffer (blocking).  Moves unread bytes to the
+// front first.  Returns false at the end of input or on an error.
+bool fill(LineReader& r) {
+  if (r.at_end) return false;
+  if (r.begin > 0) {
+    std::memmove(r.buf, r.buf + r.begin, r.end - r.begin);
+    r.end -= r.begin;
+    r.begin = 0;
+  }
+  if (r.end == LineReader::kBufferSize) return true;  // caller consumes first
+  for (;;) {
+    const ssize_t n = read(r.fd, r.buf + r.end, LineReader::kBufferSize - r.end);
+    if (n > 0) {
+      r.end += static_cast<std::size_t>(n);
+      return true;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EAGAIN) {
+      pollfd p{r.fd, POLLIN, 0};
+      poll(&p, 1, -1);
+      continue;
+    }
+    r.at_end = true;
+    return false;
+  }
+}
+
+}  // namespace
+
+bool input_waiting(LineReader& r) {
+  if (r.at_end) return true;
+  if (r.end > r.begin && std::memchr(r.buf + r.begin, '\n', r.end - r.begin)) return true;
+  pollfd p{r.fd, POLLIN, 0};
+  const int n = poll(&p, 1, 0);
+  if (n < 0) return errno != EINTR;
+  return n > 0 && (p.revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
+bool read_line(LineReader& r, char* out, std::size_t cap) {
+  std::size_t len = 0;
+  bool any = false;        // a character or a line end was read
+  bool cut = false;        // the line is longer than the room: discard the rest
+  for (;;) {
+    if (r.begin == r.end && !fill(r)) break;
+    while (r.begin < r.end) {
+      const char c = r.buf[r.begin++];
+      any = true;
+      if (c == '\n') {
+        if (len > 0 && out[len - 1] == '\r' && !cut) --len;
+        out[len] = '\0';
+        return true;
+      }
+      if (len + 1 < cap) {
+        out[len++] = c;
+      } else {
+        cut = true;
+      }
+    }
+  }
+  out[len] = '\0';
+  return any;
+}
+
+bool read_line(std::string& line, std::size_t max_len) {
+  std::vector<char> buf(max_len == 0 ? 1 : max_len);
+  const bool ok = read_line(stdin_reader, buf.data(), buf.size());
+  line.assign(buf.data());
+  return ok;
+}
+
+// ---- standard output ----
+
+namespace {
+
+// Writes all bytes.  EINTR repeats, a full non-blocking descriptor is waited
+// for in slices of wait_slice_ms up to max_wait_ms without progress (no
+// limit when max_wait_ms is negative).  Returns false on an error.
+bool write_all(int fd, const char* data, std::size_t len, int max_wait_ms) {
+  int waited = 0;
+  while (len > 0) {
+    const ssize_t n = write(fd, data, len);
+    if (n > 0) {
+      data += n;
+      len -= static_cast<std::size_t>(n);
+      waited = 0;
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      if (max_wait_ms >= 0 && waited >= max_wait_ms) return false;
+      pollfd p{fd, POLLOUT, 0};
+      const int r = poll(&p, 1, 50);
+      if (r > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL))) return false;
+      waited += 50;
+      continue;
+    }
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void write_stdout(const char* data, std::size_t len) { write_all(1, data, len, -1); }
+
+// ---- processes and pipes ----
+
+bool spawn_self(const char* argv0, const std::string* extra_args, int extra_count, ChildProcess& out) {
+  ignore_broken_pipes();
+  out = ChildProcess{};
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) return false;
+  // Keep both ends off the standard descriptors, so that the child's
+  // descriptor 0, 1 and 2 set-up cannot clash with them.
+  for (int& fd : fds) {
+    if (fd <= 2) {
+      const int moved = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+      close(fd);
+      fd = moved;
+    }
+  }
+  if (fds[0] < 0 || fds[1] < 0) {
+    if (fds[0] >= 0) close(fds[0]);
+    if (fds[1] >= 0) close(fds[1]);
+    return false;
+  }
+
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(argv0 ? argv0 : "orvex"));
+  for (int i = 0; i < extra_count; ++i) argv.push_back(const_cast<char*>(extra_args[i].c_str()));
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t fa;
+  posix_spawnattr_t attr;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawnattr_init(&attr);
+  posix_spawn_file_actions_adddup2(&fa, fds[0], 0);
+  posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&fa, 1, 2);
+  posix_spawn_file_actions_addclosefrom_np(&fa, 3);
+  // The child starts with default signal handling and nothing blocked.
+  sigset_t def, none;
+  sigemptyset(&def);
+  sigaddset(&def, SIGPIPE);
+  sigemptyset(&none);
+  posix_spawnattr_setsigdefault(&attr, &def);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+  pid_t pid = -1;
+  const int rc = posix_spawn(&pid, "/proc/self/exe", &fa, &attr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&fa);
+  posix_spawnattr_destroy(&attr);
+  close(fds[0]);
+  if (rc != 0) {
+    close(fds[1]);
+    return false;
+  }
+  // The master never waits long on a worker's pipe: see write_pipe.
+  fcntl(fds[1], F_SETFL, fcntl(fds[1], F_GETFL) | O_NONBLOCK);
+  out.pid = pid;
+  out.stdin_fd = fds[1];
+  return true;
+}
+
+bool write_pipe(int fd, const char* data, std::size_t len) {
+  if (fd < 0) return false;
+  return write_all(fd, data, len, 2000);
+}
+
+void close_fd(int fd) {
+  if (fd >= 0) close(fd);
+}
+
+bool process_alive(int pid) {
+  if (pid <= 0) return false;
+  int status;
+  for (;;) {
+    const pid_t r = waitpid(pid, &status, WNOHANG);
+    if (r == 0) return true;
+    if (r < 0 && errno == EINTR) continue;
+    return false;  // exited (now reaped) or not our child
+  }
+}
+
+bool reap_process(int pid, std::uint32_t timeout_ms) {
+  const std::uint32_t start = tick_count();
+  for (;;) {
+    if (!process_alive(pid)) return true;
+    if (tick_count() - start >= timeout_ms) return false;
+    sleep_ms(5);
+  }
+}
+
+bool pid_exists(std::uint32_t pid) {
+  if (pid == 0) return false;
+  return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+// ---- shared memory ----
+
+namespace {
+
+bool map_fd(int fd, std::uint64_t size, SharedMapping& out) {
+  void* p = mmap(nullptr, static_cast<std::size_t>(size), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  if (p == MAP_FAILED) return false;
+  out.data = p;
+  out.size = size;
+  return true;
+}
+
+}  // namespace
+
+bool create_shared(const std::string& name, std::uint64_t size, SharedMapping& out) {
+  out = SharedMapping{};
+  if (size == 0 || size > static_cast<std::uint64_t>(INT64_MAX)) return false;
+  int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+  if (fd < 0 && errno == EEXIST) {
+    // A stale object of an earlier process with the same id: replace it.
+    shm_unlink(name.c_str());
+    fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+  }
+  if (fd < 0) return false;
+  bool ok = ftruncate(fd, static_cast<off_t>(size)) == 0;
+  // Reserve the memory now, so that a table too large for the machine fails
+  // here instead of with a bus error on a later write.
+  if (ok) {
+    int rc;
+    do rc = posix_fallocate(fd, 0, static_cast<off_t>(size));
+    while (rc == EINTR);
+    ok = rc == 0;
+  }
+  if (ok) ok = map_fd(fd, size, out);
+  close(fd);
+  if (!ok) shm_unlink(name.c_str());
+  return ok;
+}
+
+bool open_shared(const std::string& name, std::uint64_t size, SharedMapping& out) {
+  out = SharedMapping{};
+  if (size == 0) return false;
+  const int fd = shm_open(name.c_str(), O_RDWR, 0);
+  if (fd < 0) return false;
+  struct stat st;
+  bool ok = fstat(fd, &st) == 0 && st.st_size >= 0 && static_cast<std::uint64_t>(st.st_size) >= size;
+  if (ok) ok = map_fd(fd, size, out);
+  close(fd);
+  return ok;
+}
+
+void unmap_shared(SharedMapping& m) {
+  if (m.data) munmap(m.data, static_cast<std::size_t>(m.size));
+  m = SharedMapping{};
+}
+
+void unlink_shared(const std::string& name) { shm_unlink(name.c_str()); }
+
+}  // namespace orvex::platform

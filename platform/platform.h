@@ -16,18 +16,41 @@ std::uint32_t processor_count();
 // Lowers (below_normal true) or restores the scheduling priority of this
 // process; a refused change is ignored.
 void set_below_normal_priority(bool below_normal);
+// The same for another process (a worker).
+void set_process_priority(int pid, bool below_normal);
 std::uint32_t current_process_id();
+// Makes writes to a closed pipe fail with an error instead of a signal.
+// Idempotent; the worker team calls it before it starts workers.
+void ignore_broken_pipes();
 
 // ---- standard input: a buffered line reader on fd 0 ----
 // True when standard input is a terminal.
 bool stdin_is_console();
+
+// A buffered line reader on one descriptor.  Standard input has one
+// (stdin_reader); tests make their own on pipes.
+struct LineReader {
+  static constexpr std::size_t kBufferSize = 1 << 16;
+  int fd = 0;
+  std::size_t begin = 0, end = 0;  // unread bytes are buf[begin, end)
+  bool at_end = false;             // end of input or a read error seen
+  char buf[kBufferSize];
+};
+extern LineReader stdin_reader;
+
 // True when reading one line would not block: a whole line (or the end of
-// input) is buffered, or fd 0 reports data, hang-up or error.
-bool input_waiting();
-// Reads one line without its end ("\n" or "\r\n") into `line`.  A line
-// longer than max_len - 1 characters is cut there and the rest of it is
-// discarded.  Returns false at the end of input (or on a read error) when no
-// characters are left.
+// input) is buffered, or the descriptor reports data, hang-up or error.
+bool input_waiting(LineReader& r);
+inline bool input_waiting() { return input_waiting(stdin_reader); }
+// Reads one line without its end ("\n", or "\r\n" read as "\n") into `out`
+// (cap bytes, zero-terminated; cap >= 1).  A line longer than cap - 1
+// characters is cut there and the rest of it is discarded.  A last line
+// without a line end counts as a line.  Blocks until a line is complete.
+// Returns false at the end of input (or on a read error) when no characters
+// are left.
+bool read_line(LineReader& r, char* out, std::size_t cap);
+inline bool read_line(char* out, std::size_t cap) { return read_line(stdin_reader, out, cap); }
+// The same into a string; the line is cut at max_len - 1 characters.
 bool read_line(std::string& line, std::size_t max_len);
 
 // ---- standard output ----
@@ -45,11 +68,15 @@ struct ChildProcess {
 // the process cannot be created.
 bool spawn_self(const char* argv0, const std::string* extra_args, int extra_count, ChildProcess& out);
 // Writes all bytes to a child's pipe; never blocks forever on a dead child
-// and never raises SIGPIPE.  Returns false when the child is gone.
+// (nor for more than about two seconds on one that does not read) and never
+// raises SIGPIPE.  Returns false when the bytes could not all be written.
 bool write_pipe(int fd, const char* data, std::size_t len);
 void close_fd(int fd);
-// True while the process has not exited (reaps it when it has).
+// For a child process: true while it has not exited; reaps it when it has
+// (after that the pid is no longer ours: call no more for it).
 bool process_alive(int pid);
+// Waits up to timeout_ms for a child to exit and reaps it.  True when it has.
+bool reap_process(int pid, std::uint32_t timeout_ms);
 // True while the process with this id exists (not necessarily our child).
 bool pid_exists(std::uint32_t pid);
 
@@ -62,7 +89,8 @@ struct SharedMapping {
 // named shared-memory object.  Returns false when it cannot be created or its
 // memory cannot be reserved.
 bool create_shared(const std::string& name, std::uint64_t size, SharedMapping& out);
-// Opens and maps an existing named object of the given size.
+// Opens and maps an existing named object; fails when it is smaller than
+// `size`.
 bool open_shared(const std::string& name, std::uint64_t size, SharedMapping& out);
 void unmap_shared(SharedMapping& m);
 // Removes the name; existing mappings stay valid.

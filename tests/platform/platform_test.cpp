@@ -1,0 +1,311 @@
+#include "platform/platform.h"
+
+#include <fcntl.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+using namespace orvex::platform;
+
+namespace {
+
+// A line reader on the read end of a fresh pipe; the test writes the input.
+struct PipeReader {
+  int wfd = -1;
+  LineReader* r = new LineReader;
+  PipeReader() {
+    int fds[2];
+    if (pipe(fds) != 0) std::abort();
+    r->fd = fds[0];
+    wfd = fds[1];
+  }
+  ~PipeReader() {
+    close(r->fd);
+    if (wfd >= 0) close(wfd);
+    delete r;
+  }
+  void put(const std::string& s) { ASSERT_EQ(write(wfd, s.data(), s.size()), static_cast<ssize_t>(s.size())); }
+  void close_writer() {
+    close(wfd);
+    wfd = -1;
+  }
+};
+
+std::vector<std::string> read_all(LineReader& r, std::size_t cap) {
+  std::vector<std::string> lines;
+  std::vector<char> buf(cap);
+  while (read_line(r, buf.data(), cap)) lines.emplace_back(buf.data());
+  return lines;
+}
+
+}  // namespace
+
+TEST(Clock, MonotonicAndSleepAdvances) {
+  const std::uint32_t a = tick_count();
+  sleep_ms(30);
+  const std::uint32_t b = tick_count();
+  EXPECT_GE(b - a, 30u);
+  EXPECT_LT(b - a, 5000u);
+}
+
+TEST(Processors, CountFollowsAffinityMask) {
+  cpu_set_t set;
+  ASSERT_EQ(sched_getaffinity(0, sizeof set, &set), 0);
+  EXPECT_EQ(processor_count(), static_cast<std::uint32_t>(CPU_COUNT(&set)));
+  // Restricted to one processor, the count is 1.
+  cpu_set_t one;
+  CPU_ZERO(&one);
+  for (int c = 0; c < CPU_SETSIZE; ++c)
+    if (CPU_ISSET(c, &set)) {
+      CPU_SET(c, &one);
+      break;
+    }
+  ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+  EXPECT_EQ(processor_count(), 1u);
+  sched_setaffinity(0, sizeof set, &set);
+}
+
+TEST(Priority, BelowNormalIsNiceFive) {
+  set_below_normal_priority(true);
+  errno = 0;
+  EXPECT_EQ(getpriority(PRIO_PROCESS, 0), 5);
+  set_below_normal_priority(false);  // may be refused without privilege: ignored
+}
+
+struct LineCase {
+  const char* input;
+  std::size_t cap;
+  std::vector<std::string> lines;
+};
+
+TEST(LineReader, SplitsCutsAndEndsLines) {
+  const std::vector<LineCase> cases = {
+      {"", 16, {}},
+      {"uci\nisready\n", 16, {"uci", "isready"}},
+      {"uci\r\nisready\r\n", 16, {"uci", "isready"}},
+      {"\n\r\n", 16, {"", ""}},
+      {"a\rb\n", 16, {"a\rb"}},                     // a lone CR is kept
+      {"last line", 16, {"last line"}},             // no line end before the end
+      {"abcdefgh\nxyz\n", 5, {"abcd", "xyz"}},       // cut, the rest discarded
+      {"abcd\r\nx\n", 5, {"abcd", "x"}},             // the cut falls on the CR
+      {"abc\r\n", 5, {"abc"}},
+      {"abcdefgh", 5, {"abcd"}},
+  };
+  for (const LineCase& c : cases) {
+    PipeReader p;
+    p.put(c.input);
+    p.close_writer();
+    EXPECT_EQ(read_all(*p.r, c.cap), c.lines) << "input: " << c.input;
+  }
+}
+
+TEST(LineReader, LineLongerThanTheBufferIsCutAndTheNextLineSurvives) {
+  PipeReader p;
+  const std::string big(3 * LineReader::kBufferSize + 17, 'x');
+  // Write from a child so that the pipe never blocks the test.
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    close(p.r->fd);
+    const std::string all = big + "\ngo depth 3\n";
+    std::size_t off = 0;
+    while (off < all.size()) {
+      const ssize_t n = write(p.wfd, all.data() + off, all.size() - off);
+      if (n <= 0) _exit(1);
+      off += static_cast<std::size_t>(n);
+    }
+    _exit(0);
+  }
+  p.close_writer();
+  const auto lines = read_all(*p.r, 8192);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], std::string(8191, 'x'));
+  EXPECT_EQ(lines[1], "go depth 3");
+  int status;
+  waitpid(pid, &status, 0);
+}
+
+TEST(LineReader, InputWaitingSeesLinesDataAndHangUp) {
+  PipeReader p;
+  char buf[64];
+  EXPECT_FALSE(input_waiting(*p.r));
+  p.put("stop\npart");
+  EXPECT_TRUE(input_waiting(*p.r));
+  ASSERT_TRUE(read_line(*p.r, buf, sizeof buf));
+  EXPECT_STREQ(buf, "stop");
+  // Only a part of a line is buffered and the pipe is empty.
+  EXPECT_FALSE(input_waiting(*p.r));
+  p.put("ial\nisready\n");
+  EXPECT_TRUE(input_waiting(*p.r));
+  ASSERT_TRUE(read_line(*p.r, buf, sizeof buf));
+  EXPECT_STREQ(buf, "partial");
+  // A whole line is buffered: waiting without asking the descriptor.
+  EXPECT_TRUE(input_waiting(*p.r));
+  ASSERT_TRUE(read_line(*p.r, buf, sizeof buf));
+  EXPECT_STREQ(buf, "isready");
+  EXPECT_FALSE(input_waiting(*p.r));
+  p.close_writer();
+  EXPECT_TRUE(input_waiting(*p.r));  // hang-up: the read meets the end
+  EXPECT_FALSE(read_line(*p.r, buf, sizeof buf));
+  EXPECT_TRUE(input_waiting(*p.r));
+}
+
+TEST(Pipes, WriteToAClosedPipeFailsWithoutASignal) {
+  ignore_broken_pipes();
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  close(fds[0]);
+  EXPECT_FALSE(write_pipe(fds[1], "quit\n", 5));
+  close(fds[1]);
+  EXPECT_FALSE(write_pipe(-1, "x", 1));
+}
+
+TEST(Pipes, WriteToAPipeNobodyReadsGivesUp) {
+  int fds[2];
+  ASSERT_EQ(pipe2(fds, O_NONBLOCK), 0);
+  const std::string chunk(1 << 20, 'a');  // more than a pipe holds
+  const std::uint32_t start = tick_count();
+  EXPECT_FALSE(write_pipe(fds[1], chunk.data(), chunk.size()));
+  EXPECT_LT(tick_count() - start, 10000u);
+  close(fds[0]);
+  close(fds[1]);
+}
+
+// ---- shared memory ----
+
+namespace {
+std::string test_name(const char* tag) { return std::string("/OrvexTest") + tag + std::to_string(getpid()); }
+bool name_exists(const std::string& name) {
+  return access(("/dev/shm" + name).c_str(), F_OK) == 0;
+}
+}  // namespace
+
+TEST(SharedMemory, CreateOpenShareAndUnlink) {
+  const std::string name = test_name("A");
+  SharedMapping a, b;
+  ASSERT_TRUE(create_shared(name, 1 << 16, a));
+  EXPECT_EQ(a.size, 1u << 16);
+  EXPECT_TRUE(name_exists(name));
+  ASSERT_TRUE(open_shared(name, 1 << 16, b));
+  static_cast<volatile char*>(a.data)[12345] = 42;
+  EXPECT_EQ(static_cast<volatile char*>(b.data)[12345], 42);
+  // Asking for more than the object holds fails instead of mapping past it.
+  SharedMapping c;
+  EXPECT_FALSE(open_shared(name, (1 << 16) + 1, c));
+  unlink_shared(name);
+  EXPECT_FALSE(name_exists(name));
+  // Existing views stay valid after the name is gone.
+  EXPECT_EQ(static_cast<volatile char*>(b.data)[12345], 42);
+  EXPECT_FALSE(open_shared(name, 16, c));
+  unmap_shared(a);
+  unmap_shared(b);
+  EXPECT_EQ(a.data, nullptr);
+}
+
+TEST(SharedMemory, StaleObjectIsReplacedByAFreshZeroedOne) {
+  const std::string name = test_name("B");
+  SharedMapping stale, fresh;
+  ASSERT_TRUE(create_shared(name, 4096, stale));
+  static_cast<char*>(stale.data)[0] = 7;
+  unmap_shared(stale);  // left behind, as by a crashed process
+  ASSERT_TRUE(create_shared(name, 8192, fresh));
+  EXPECT_EQ(static_cast<char*>(fresh.data)[0], 0);
+  EXPECT_EQ(static_cast<char*>(fresh.data)[8191], 0);
+  unmap_shared(fresh);
+  unlink_shared(name);
+}
+
+TEST(SharedMemory, OversizeFailsCleanlyAndLeavesNoName) {
+  const std::string name = test_name("C");
+  SharedMapping m;
+  EXPECT_FALSE(create_shared(name, std::uint64_t{1} << 50, m));
+  EXPECT_EQ(m.data, nullptr);
+  EXPECT_FALSE(name_exists(name));
+  EXPECT_FALSE(create_shared(name, 0, m));
+}
+
+// ---- spawning ----
+// The spawned copy of this test program runs ChildSide.ReportsItsSetUp,
+// which records what it sees in a shared block and exits.
+
+namespace {
+struct ChildReport {
+  int ran;
+  int stdout_is_null;
+  int stderr_is_null;
+  int open_above_2;  // descriptors 3..1023 still open
+  int sigpipe_default;
+  char args[256];
+  char lines[256];
+};
+constexpr const char* kChildEnv = "ORVEX_PLATFORM_CHILD";
+}  // namespace
+
+TEST(ChildSide, ReportsItsSetUp) {
+  const char* shm = std::getenv(kChildEnv);
+  if (!shm) GTEST_SKIP() << "runs only as a spawned child";
+  SharedMapping m;
+  if (!open_shared(shm, sizeof(ChildReport), m)) _exit(3);
+  ChildReport& rep = *static_cast<ChildReport*>(m.data);
+  struct stat null_st, st;
+  stat("/dev/null", &null_st);
+  rep.stdout_is_null = fstat(1, &st) == 0 && st.st_rdev == null_st.st_rdev && S_ISCHR(st.st_mode);
+  rep.stderr_is_null = fstat(2, &st) == 0 && st.st_rdev == null_st.st_rdev && S_ISCHR(st.st_mode);
+  // The mapping's own descriptor was closed after mapping; gtest may hold
+  // none at this point either.
+  int open_count = 0;
+  for (int fd = 3; fd < 1024; ++fd)
+    if (fcntl(fd, F_GETFD) != -1) ++open_count;
+  rep.open_above_2 = open_count;
+  struct sigaction sa;
+  sigaction(SIGPIPE, nullptr, &sa);
+  rep.sigpipe_default = sa.sa_handler == SIG_DFL;
+  std::string lines;
+  char buf[64];
+  while (read_line(buf, sizeof buf)) lines += std::string(buf) + "|";
+  std::strncpy(rep.lines, lines.c_str(), sizeof rep.lines - 1);
+  rep.ran = 1;
+  unmap_shared(m);
+  _exit(0);
+}
+
+TEST(Spawn, ChildGetsPipeOnStdinNullOutputsAndNoOtherDescriptors) {
+  const std::string name = test_name("S");
+  SharedMapping m;
+  ASSERT_TRUE(create_shared(name, sizeof(ChildReport), m));
+  setenv(kChildEnv, name.c_str(), 1);
+  // A descriptor the child must not inherit although it lacks close-on-exec.
+  const int leaked = open("/dev/null", O_RDONLY);
+  ASSERT_GE(leaked, 3);
+  signal(SIGPIPE, SIG_IGN);
+  const std::string args[] = {"--gtest_filter=ChildSide.ReportsItsSetUp", "32", "0", "2", "4660", "1"};
+  ChildProcess child;
+  ASSERT_TRUE(spawn_self("orvex", args, 6, child));
+  unsetenv(kChildEnv);
+  close(leaked);
+  EXPECT_GT(child.pid, 0);
+  EXPECT_GE(child.stdin_fd, 3);
+  EXPECT_TRUE(write_pipe(child.stdin_fd, "position startpos\r\ngo infinite\n", 31));
+  close_fd(child.stdin_fd);  // end of input: the child finishes
+  EXPECT_TRUE(reap_process(child.pid, 20000));
+  EXPECT_FALSE(process_alive(child.pid));
+  const ChildReport& rep = *static_cast<ChildReport*>(m.data);
+  EXPECT_EQ(rep.ran, 1);
+  EXPECT_EQ(rep.stdout_is_null, 1);
+  EXPECT_EQ(rep.stderr_is_null, 1);
+  EXPECT_EQ(rep.open_above_2, 0);
+  EXPECT_EQ(rep.sigpipe_default, 1);
+  EXPECT_STREQ(rep.lines, "position startpos|go infinite|");
+  unmap_shared(m);
+  unlink_shared(name);
+}
