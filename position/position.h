@@ -48,4 +48,20 @@ struct Position {
 // The one position of the process, changed in place by make and unmake.
 extern Position current_position;
 
+// Keys that the moves of a position command may leave in key_history; the rest
+// of the array is room for the deepest search line.
+constexpr u32 kRootHistoryLimit = kKeyHistorySize - 256;
+
+// Recomputes every derived field (bitboards, rotated occupancies, piece-square
+// sums, keys, material index and balance) from board, side_to_move, castling
+// and ep_square.  Leaves board, side_to_move, castling, ep_square, fifty,
+// history_count, captured and key_history alone.
+void rebuild_position(Position& p);
+
+// Keeps only the keys a repetition test can still reach (the last `fifty`),
+// and never more than half of kRootHistoryLimit; fifty is lowered to the number
+// of keys kept when it is larger (it stays at 100 or more when it was, so the
+// fifty-move rule reads the same).
+void trim_key_history(Position& p);
+
 }  // namespace orvex

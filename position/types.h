@@ -87,4 +87,12 @@ constexpr UciMove kUciPromoMask = 0xF000;
 constexpr UciMove kUciCastle = 0x10000;
 constexpr UciMove kUciEnPassant = 0x20000;
 
+// One entry of an evasion list: a move and its ordering key.  Evasion lists are
+// arrays of these ended by the pair (0, 0); generators write only the move word.
+struct MovePair {
+  u32 move;
+  u32 key;
+};
+using EvasionList = MovePair;
+
 }  // namespace orvex
