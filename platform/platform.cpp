@@ -259,6 +259,10 @@ bool reap_process(int pid, std::uint32_t timeout_ms) {
   }
 }
 
+void kill_process(int pid) {
+  if (pid > 0) kill(pid, SIGKILL);
+}
+
 bool pid_exists(std::uint32_t pid) {
   if (pid == 0) return false;
   return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;

@@ -77,6 +77,8 @@ void close_fd(int fd);
 bool process_alive(int pid);
 // Waits up to timeout_ms for a child to exit and reaps it.  True when it has.
 bool reap_process(int pid, std::uint32_t timeout_ms);
+// Ends a child process at once (SIGKILL); reap it afterwards.
+void kill_process(int pid);
 // True while the process with this id exists (not necessarily our child).
 bool pid_exists(std::uint32_t pid);
 

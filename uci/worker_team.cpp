@@ -1,26 +1,308 @@
 #include "uci/worker_team.h"
 
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
 #include "search/tt.h"
 
 namespace orvex {
 
 ProcessTeam process_team;
 
-void team_init_master() {}
-void team_init_worker(u32, i32, u32, i32) {}
-u32 setup_workers(const TeamConfig& cfg) { return cfg.hash_mb; }
-void send_to_workers(const char*) {}
-void clear_hash() { reset_tt_ages(); }
-void set_worker_priority(bool) {}
-void mark_worker_ready() {}
-void mark_worker_quitting() {}
-void team_release() {}
+namespace {
+
+// The program's argv[0], handed to the workers as theirs.
+char program_name[4096] = "orvex";
+
+// A worker that is alive but has not reported ready in this time is taken
+// for a failed start; one that does not report quitting in this time after
+// "quit" is ended by force.
+constexpr u32 kReadyTimeoutMs = 60000;
+constexpr u32 kQuitTimeoutMs = 10000;
+constexpr u32 kPollStepMs = 50;
+
+u64 table_bytes(u32 mb) { return (u64{mb} * 65536 + 3) * sizeof(TtEntry); }
+
+StatusWord load_status(i32 i) {
+  return std::atomic_ref<StatusWord>(process_team.status_words[i]).load(std::memory_order_acquire);
+}
+void store_status(i32 i, StatusWord v) {
+  std::atomic_ref<StatusWord>(process_team.status_words[i]).store(v, std::memory_order_release);
+}
+
+void zero_status_page() {
+  if (!process_team.status_words) return;
+  for (u32 i = 0; i < kStatusPageBytes / sizeof(StatusWord); ++i) store_status(static_cast<i32>(i), kWorkerCleared);
+}
+
+void make_names(u32 generation, u32 master_pid) {
+  std::snprintf(process_team.sync_name, sizeof process_team.sync_name, "/OrvexSync%u%u", generation, master_pid);
+  std::snprintf(process_team.ex_name, sizeof process_team.ex_name, "/OrvexEx%u%u", generation, master_pid);
+}
+
+void unlink_names() {
+  if (process_team.sync_name[0]) platform::unlink_shared(process_team.sync_name);
+  if (process_team.ex_name[0]) platform::unlink_shared(process_team.ex_name);
+  process_team.sync_name[0] = '\0';
+  process_team.ex_name[0] = '\0';
+}
+
+void unmap_views() {
+  tt_detach();
+  platform::unmap_shared(process_team.hash_mapping);
+  platform::unmap_shared(process_team.status_mapping);
+  process_team.status_words = nullptr;
+}
+
+void close_pipes() {
+  for (i32 i = 1; i < kMaxProcesses; ++i) {
+    platform::close_fd(process_team.pipes[i].stdin_write_dup);
+    process_team.pipes[i].stdin_write_dup = -1;
+  }
+}
+
+// Waits until every started worker has exited (reaping it); one that is
+// still there after timeout_ms is ended by force.
+void reap_workers(u32 timeout_ms) {
+  const u32 start = platform::tick_count();
+  for (i32 i = 1; i < kMaxProcesses; ++i) {
+    int& pid = process_team.worker_process[i - 1];
+    if (pid <= 0) continue;
+    const u32 spent = platform::tick_count() - start;
+    if (!platform::reap_process(pid, spent < timeout_ms ? timeout_ms - spent : 0)) {
+      platform::kill_process(pid);
+      platform::reap_process(pid, 1000);
+    }
+    pid = 0;
+  }
+}
+
+// A failed start: nothing of this build may outlive the process.  The
+// workers already started see the end of their input and exit.
+[[noreturn]] void fail_start() {
+  unlink_names();
+  close_pipes();
+  unmap_views();
+  std::exit(1);
+}
+
+void take_down() {
+  const i32 p = process_team.process_count;
+  send_to_workers("quit");
+  // Wait until every worker reports quitting or has exited.
+  const u32 start = platform::tick_count();
+  for (;;) {
+    platform::sleep_ms(kPollStepMs);
+    bool all = true;
+    for (i32 i = 1; i < p; ++i) {
+      int& pid = process_team.worker_process[i - 1];
+      if (pid <= 0) continue;
+      if (load_status(i) == kWorkerQuitting) continue;
+      if (!platform::process_alive(pid)) {
+        pid = 0;  // reaped
+        continue;
+      }
+      all = false;
+    }
+    if (all || platform::tick_count() - start >= kQuitTimeoutMs) break;
+  }
+  zero_status_page();
+  close_pipes();
+  reap_workers(2000);
+  unmap_views();
+  unlink_names();
+}
+
+void build_master(const TeamConfig& cfg) {
+  ProcessTeam& t = process_team;
+  t.process_count = static_cast<i32>(std::min<u32>(std::max<u32>(cfg.max_cpus, 1), static_cast<u32>(std::max(t.cpu_count, 1))));
+  if (t.process_count > kMaxProcesses) t.process_count = kMaxProcesses;
+  const u32 pid = platform::current_process_id();
+  make_names(t.generation, pid);
+
+  // The table: when the memory cannot be had, half the size, down to 2 MB.
+  u32 mb = hash_mb_from_option(cfg.hash_mb);
+  if (mb == 0) mb = kMinHashMb;
+  while (!platform::create_shared(t.sync_name, table_bytes(mb), t.hash_mapping)) {
+    if (mb <= kMinHashMb) {
+      t.sync_name[0] = '\0';
+      fail_start();
+    }
+    mb /= 2;
+  }
+  t.hash_mb = mb;
+  if (!platform::create_shared(t.ex_name, kStatusPageBytes, t.status_mapping)) {
+    t.ex_name[0] = '\0';
+    fail_start();
+  }
+  t.status_words = static_cast<StatusWord*>(t.status_mapping.data);
+  // A new shared object reads as zeros: the table and the page start empty.
+  tt_attach(t.hash_mapping.data, u64{mb} * 65536 + 3);
+  reset_tt_ages();
+
+  for (i32 i = 1; i < t.process_count; ++i) {
+    const std::string args[5] = {std::to_string(mb), std::to_string(t.generation), std::to_string(t.process_count),
+                                 std::to_string(pid), std::to_string(i)};
+    platform::ChildProcess child;
+    if (!platform::spawn_self(program_name, args, 5, child)) fail_start();
+    t.worker_process[i - 1] = child.pid;
+    t.pipes[i].stdin_write_dup = child.stdin_fd;
+    platform::set_process_priority(child.pid, cfg.workers_below_normal);
+  }
+
+  // Wait until every worker is ready; one that dies first is a failed start.
+  const u32 start = platform::tick_count();
+  for (;;) {
+    platform::sleep_ms(kPollStepMs);
+    bool all = true;
+    for (i32 i = 1; i < t.process_count; ++i) {
+      if (load_status(i) == kWorkerReady) continue;
+      if (!platform::process_alive(t.worker_process[i - 1])) {
+        // It may have written the word just before it ended.
+        if (load_status(i) == kWorkerReady) continue;
+        t.worker_process[i - 1] = 0;
+        fail_start();
+      }
+      all = false;
+    }
+    if (all) break;
+    if (platform::tick_count() - start >= kReadyTimeoutMs) fail_start();
+  }
+  // Every worker has mapped both objects: the names are no longer needed.
+  unlink_names();
+  zero_status_page();
+  for (const std::string& line : cfg.replay) send_to_workers(line.c_str());
+}
+
+void join_worker(const TeamConfig& cfg) {
+  ProcessTeam& t = process_team;
+  make_names(t.generation, t.parent_pid);
+  const u32 mb = hash_mb_from_option(cfg.hash_mb);
+  if (mb == 0 || t.worker_index < 1 || t.worker_index >= kMaxProcesses) std::exit(1);
+  if (!platform::open_shared(t.sync_name, table_bytes(mb), t.hash_mapping) ||
+      !platform::open_shared(t.ex_name, kStatusPageBytes, t.status_mapping)) {
+    unmap_views();
+    std::exit(1);
+  }
+  t.sync_name[0] = '\0';  // the master owns the names
+  t.ex_name[0] = '\0';
+  t.hash_mb = mb;
+  t.status_words = static_cast<StatusWord*>(t.status_mapping.data);
+  tt_attach(t.hash_mapping.data, u64{mb} * 65536 + 3);
+  reset_tt_ages();
+}
+
+}  // namespace
+
+void team_init_master(const char* argv0) {
+  ProcessTeam& t = process_team;
+  if (argv0 && *argv0) std::snprintf(program_name, sizeof program_name, "%s", argv0);
+  t.is_master = 1;
+  t.cpu_count = static_cast<i32>(platform::processor_count());
+  t.process_count = 0;
+  t.generation = 0;
+  t.parent_pid = 0;
+  t.worker_index = 0;
+  platform::ignore_broken_pipes();
+}
+
+void team_init_worker(u32 generation, i32 process_count, u32 master_pid, i32 worker_index) {
+  ProcessTeam& t = process_team;
+  t.is_master = 0;
+  t.cpu_count = static_cast<i32>(platform::processor_count());
+  t.process_count = process_count;
+  t.generation = generation;
+  t.parent_pid = master_pid;
+  t.worker_index = worker_index;
+}
+
+u32 setup_workers(const TeamConfig& cfg) {
+  ProcessTeam& t = process_team;
+  if (t.is_master) {
+    if (t.generation != 0) take_down();
+    build_master(cfg);
+  } else {
+    join_worker(cfg);
+  }
+  ++t.generation;
+  return t.hash_mb;
+}
+
+void send_to_workers(const char* line) {
+  ProcessTeam& t = process_team;
+  if (!t.is_master || t.process_count <= 1) return;
+  char buf[8194];
+  std::size_t len = std::strlen(line);
+  if (len > sizeof buf - 1) len = sizeof buf - 1;
+  std::memcpy(buf, line, len);
+  buf[len++] = '\n';
+  for (i32 i = 1; i < t.process_count; ++i) {
+    int& fd = t.pipes[i].stdin_write_dup;
+    if (fd < 0) continue;
+    // A worker that is gone (or does not read at all) gets nothing more.
+    if (!platform::write_pipe(fd, buf, len)) {
+      platform::close_fd(fd);
+      fd = -1;
+    }
+  }
+}
+
+void clear_hash() {
+  reset_tt_ages();
+  if (process_team.is_master) tt_zero();
+}
+
+void set_worker_priority(bool below_normal) {
+  for (i32 i = 1; i < process_team.process_count && i < kMaxProcesses; ++i)
+    platform::set_process_priority(process_team.worker_process[i - 1], below_normal);
+}
+
+void mark_worker_ready() {
+  const ProcessTeam& t = process_team;
+  if (!t.is_master && t.status_words && t.worker_index >= 1 && t.worker_index < kMaxProcesses)
+    store_status(t.worker_index, kWorkerReady);
+}
+
+void mark_worker_quitting() {
+  const ProcessTeam& t = process_team;
+  if (!t.is_master && t.status_words && t.worker_index >= 1 && t.worker_index < kMaxProcesses)
+    store_status(t.worker_index, kWorkerQuitting);
+}
+
+void team_release() {
+  ProcessTeam& t = process_team;
+  tt_detach();
+  platform::unmap_shared(t.hash_mapping);
+  mark_worker_quitting();
+  platform::unmap_shared(t.status_mapping);
+  t.status_words = nullptr;
+  if (t.is_master) {
+    unlink_names();
+    close_pipes();
+  }
+}
+
 u32 hash_mb_from_option(i64 value) {
-  if (value < 2) return 0;
-  u32 mb = 1;
-  while (mb * 2 <= value && mb < kMaxHashMb) mb *= 2;
+  if (value < static_cast<i64>(kMinHashMb)) return 0;
+  u32 mb = kMinHashMb;
+  while (mb < kMaxHashMb && static_cast<i64>(mb) * 2 <= value) mb *= 2;
   return mb;
 }
-std::vector<std::string> main_engine_replay(u32, i32, u32, bool) { return {}; }
+
+std::vector<std::string> main_engine_replay(u32 multipv, i32 contempt, u32 outlook, bool preserve_analysis) {
+  static const char* const kOutlook[6] = {
+      "setoption name Outlook value Very Pessimistic", "setoption name Outlook value Slightly Pessimistic", nullptr,
+      "setoption name Outlook value Slightly Optimistic", "setoption name Outlook value Very Optimistic",
+      "setoption name Outlook value Ultra Optimistic"};
+  std::vector<std::string> lines;
+  if (multipv != 1) lines.push_back("setoption name MultiPV value " + std::to_string(multipv));
+  if (contempt != 0) lines.push_back("setoption name Contempt value " + std::to_string(contempt));
+  if (outlook < 6 && kOutlook[outlook]) lines.push_back(kOutlook[outlook]);
+  if (preserve_analysis) lines.push_back("setoption name Preserve Analysis value true");
+  return lines;
+}
 
 }  // namespace orvex

@@ -14,7 +14,7 @@
 //   worker:  team_init_worker(gen, count, master_pid, index);
 //            setup_workers(cfg) (opens the mappings, exit 1 when it cannot);
 //            ... start-up ...; mark_worker_ready();
-//            on quit: mark_worker_quitting(); team_release(); exit(0)
+//            on quit: team_release(); exit(0)
 #pragma once
 #include <string>
 #include <vector>
@@ -54,7 +54,7 @@ struct ProcessTeam {
   platform::SharedMapping hash_mapping;
   platform::SharedMapping status_mapping;
   StatusWord* status_words = nullptr;  // view of the status page
-  int worker_process[kMaxProcesses - 1];  // pid of worker i at i - 1; -1 none
+  int worker_process[kMaxProcesses - 1];  // pid of worker i at i - 1; 0 none
   PipeTableEntry pipes[kMaxProcesses];    // pipe of worker i at i
   // Names of the current build's mappings while they still exist.
   char sync_name[64];
@@ -73,7 +73,8 @@ struct TeamConfig {
 };
 
 // Role set-up, called by the entry before setup_workers.
-void team_init_master();
+// argv0 is the program's own argv[0], handed to the workers as theirs.
+void team_init_master(const char* argv0 = "orvex");
 void team_init_worker(u32 generation, i32 process_count, u32 master_pid, i32 worker_index);
 
 // Master: takes down a previous build (workers told "quit" and waited for,
@@ -104,9 +105,11 @@ void set_worker_priority(bool below_normal);
 void mark_worker_ready();
 void mark_worker_quitting();
 
-// At the end of the process: unmaps both views and (master) removes any
-// names that still exist, closes the pipes (so the workers see the end of
-// their input).  Does not wait for the workers.
+// At "quit", after the line was forwarded: unmaps the table view; in a
+// worker writes kWorkerQuitting into its status word; unmaps the status
+// view; in the master removes any names that still exist and closes the
+// pipes (so the workers see the end of their input).  Does not wait for the
+// workers.  The caller then exits with code 0.
 void team_release();
 
 // The Hash option value as a table size: 0 when the value is to be ignored
