@@ -1,0 +1,51 @@
+#include "uci/output.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "platform/platform.h"
+#include "uci/interpreter.h"
+#include "uci/limits.h"
+#include "uci/worker_team.h"
+
+namespace orvex {
+
+u8 quiet = 0;
+u8 stdin_is_pipe = 0;
+
+void send_line(const char* format, ...) {
+  char buffer[kOutputBufferSize];
+  va_list args;
+  va_start(args, format);
+  int n = std::vsnprintf(buffer, sizeof buffer, format, args);
+  va_end(args);
+  if (n < 0) return;
+  if (n >= kOutputBufferSize) {
+    // Cut: keep the line a line, so the interface never sees two glued together.
+    n = kOutputBufferSize - 1;
+    buffer[n - 1] = '\n';
+  }
+  // One write per line and no stream buffer, so every output mode is flushed.
+  platform::write_stdout(buffer, static_cast<std::size_t>(n));
+}
+
+bool may_answer() { return process_team.is_master && !quiet; }
+
+bool input_waiting() { return platform::input_waiting(); }
+
+void poll_input() {
+  for (;;) {
+    if (pending_count >= 1) {
+      handle_command();
+      continue;
+    }
+    if (search_status.stop_requested) return;
+    if (input_waiting()) {
+      handle_command();
+      continue;
+    }
+    return;
+  }
+}
+
+}  // namespace orvex

@@ -1,0 +1,36 @@
+// The one output function for lines to the interface, and input polling for
+// a running search.
+#pragma once
+#include <cinttypes>
+
+#include "position/types.h"
+
+namespace orvex {
+
+constexpr int kOutputBufferSize = 1024;
+
+// Set while the timing tests run: no answer or acknowledgement is printed.
+extern u8 quiet;
+// Standard input is a pipe (not a terminal); set at start-up.
+extern u8 stdin_is_pipe;
+
+// Formats one line like printf (unsigned 64-bit values with "%" PRIu64) and
+// writes it to standard output with one write.  The format texts end in "\n"
+// where a line ends.  A text longer than the 1023 bytes the buffer holds is
+// cut there and still ends its line.  Callers print lines for the interface
+// only in the master and only while `quiet` is false (see may_answer()).
+void send_line(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// True in the master while the timing tests are not running.
+bool may_answer();
+
+// True when reading one line from standard input would not block, or when
+// standard input has failed or ended.
+bool input_waiting();
+
+// Obeys every queued line and every line already waiting on standard input,
+// stopping as soon as a stop is requested.  Searches call it every 1024
+// counted nodes and after each iteration.
+void poll_input();
+
+}  // namespace orvex
