@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 #include "uci/go.h"
+#include "uci/report.h"
 #include "uci/limits.h"
 #include "uci/options.h"
 #include "uci/output.h"
@@ -78,7 +79,8 @@ void on_stop(const char* line, bool previous_was_position) {
 
 void on_quit(const char* line) {
   send_to_workers(line);
-  leave_team();
+  if (!process_team.is_master) mark_worker_quitting();
+  team_release();
   std::exit(0);
 }
 
@@ -95,7 +97,6 @@ void clear_hash_and_game_history(const char* line) {
   forget_game_history();
   send_to_workers(line);
   clear_hash();
-  clear_pawn_hash();
 }
 
 void execute_command(const char* text) {
@@ -149,4 +150,9 @@ void handle_command() {
   execute_command(line);
 }
 
+}  // namespace orvex
+
+// Stand-in for builds without the final report.
+namespace orvex {
+[[gnu::weak]] void report_search_result() {}
 }  // namespace orvex

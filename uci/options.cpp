@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "search/tt.h"
 #include "uci/interpreter.h"
 #include "uci/limits.h"
 #include "uci/numbers.h"
@@ -50,13 +51,11 @@ void copy_text(char* field, std::size_t size, const char* text) {
 }
 
 void on_hash(int, const char* value, const char*) {
-  const i64 v = read_leading_integer(value);
-  if (v < kMinHashMb) return;
-  const u32 wanted = v > kMaxHashMb ? kMaxHashMb : static_cast<u32>(v);
-  u32 mb = 1;
-  while (mb * 2 <= wanted) mb *= 2;
+  // Values above the declared maximum are taken as the maximum.
+  const u32 mb = hash_mb_from_option(read_leading_integer(value));
+  if (mb == 0) return;
   engine_options.hash_mb = mb;
-  if (process_team.is_master) setup_workers();
+  if (process_team.is_master) rebuild_worker_team();
 }
 
 void on_max_cpus(int, const char* value, const char*) {
@@ -65,12 +64,13 @@ void on_max_cpus(int, const char* value, const char*) {
   engine_options.max_cpus = static_cast<u32>(v);
   if (!process_team.is_master) return;
   const i64 processes = process_team.process_count;
-  if (v < processes || (v > processes && process_team.cpu_count > processes)) setup_workers();
+  if (v < processes || (v > processes && process_team.cpu_count > processes)) rebuild_worker_team();
 }
 
 void on_preserve_analysis(int choice, const char*, const char* line) {
   send_to_workers(line);
   engine_options.preserve_analysis = choice;
+  tt_preserve_analysis = choice;
   acknowledge(choice ? "info setting preserve analysis to true\n" : "info setting preserve analysis to false\n");
 }
 
@@ -295,6 +295,16 @@ const OptionRow kOptionRows[] = {
 #undef SO
 
 }  // namespace
+
+void rebuild_worker_team() {
+  EngineOptions& o = engine_options;
+  TeamConfig cfg;
+  cfg.hash_mb = o.hash_mb;
+  cfg.max_cpus = o.max_cpus;
+  cfg.workers_below_normal = o.engine_priority != kPriorityNormal;
+  cfg.replay = main_engine_replay(o.multipv, o.contempt, o.outlook, o.preserve_analysis);
+  o.hash_mb = setup_workers(cfg);
+}
 
 void send_option_declarations() {
   send_line("option name Hash type spin min 2 max 4096 default 32\n");

@@ -2,6 +2,7 @@
 // block and the "setoption" handlers.
 #pragma once
 #include "position/types.h"
+#include "uci/worker_team.h"
 
 namespace orvex {
 
@@ -15,7 +16,6 @@ constexpr u32 kRateUltraslow = 0, kRateSlow = 1, kRateNormal = 2, kRateFast = 3,
 constexpr u32 kTimeUsageConstant = 0, kTimeUsageVaried = 1;
 constexpr u32 kEmergencySmall = 0, kEmergencyMedium = 1, kEmergencyLarge = 2;
 
-constexpr u32 kMinHashMb = 2, kMaxHashMb = 4096, kDefaultHashMb = 32;
 constexpr u32 kMaxCpusLimit = 2048;
 constexpr u32 kMinTbCacheMb = 1, kMaxTbCacheMb = 256;
 constexpr u32 kMaxMultiPv = 100;
@@ -63,5 +63,10 @@ void send_option_declarations();
 // the option rows, and returns true; returns false, changing nothing, when no
 // row matches.
 bool handle_option_line(const char* line);
+
+// Builds the shared mappings and (in the master) the worker set again from
+// the current options: table size, process count, worker priority and the
+// settings the new workers must be sent.
+void rebuild_worker_team();
 
 }  // namespace orvex

@@ -12,8 +12,6 @@ char position_line[kPositionLineSize];
 
 namespace {
 
-constexpr const char* kStartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -";
-
 bool is_square_text(const char* s) { return s[0] >= 'a' && s[0] <= 'h' && s[1] >= '1' && s[1] <= '8'; }
 
 // Makes the moves of a move list, five characters a move, blanks between
