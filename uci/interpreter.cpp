@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "platform/platform.h"
 #include "uci/go.h"
@@ -140,12 +139,7 @@ void handle_command() {
     pending_lines[1][0] = '\0';
     --pending_count;
   } else {
-    // Reused between calls so that reading a line allocates nothing once
-    // the buffer has grown; the line is copied out before it is carried out,
-    // because a search started by it reads further lines into the buffer.
-    static std::string input;
-    if (!platform::read_line(input, kLineBufferSize)) std::exit(0);
-    copy_line(line, sizeof line, input.c_str());
+    if (!platform::read_line(line, sizeof line)) std::exit(0);
   }
   execute_command(line);
 }
