@@ -22,7 +22,6 @@ void make_move_list(const char* p) {
     const UciMove move = parse_uci_move(p);
     if (!is_legal_uci_move(move)) return;
     make_root_move(move);
-    if (current_position.state.history_count > kKeptKeyLimit) keep_reachable_keys(current_position, kKeptKeyLimit);
     if (p[4] == '\0') return;
     p += 5;
     while (*p == ' ') ++p;
@@ -30,16 +29,6 @@ void make_move_list(const char* p) {
 }
 
 }  // namespace
-
-void keep_reachable_keys(Position& p, u32 limit) {
-  PositionState& s = p.state;
-  const u32 keep = s.fifty < limit ? s.fifty : limit;
-  if (s.history_count > keep) {
-    std::memmove(p.key_history, p.key_history + (s.history_count - keep), keep * sizeof(u64));
-    s.history_count = keep;
-  }
-  if (s.fifty > s.history_count) s.fifty = s.history_count;
-}
 
 void handle_position(char* text) {
   const std::size_t length = std::strlen(text);
@@ -56,7 +45,7 @@ void handle_position(char* text) {
   }
   if (moves != nullptr && moves + 5 < end) make_move_list(moves + 6);
   rebuild_position(current_position);
-  keep_reachable_keys(current_position, kKeptKeyLimit);
+  trim_key_history(current_position);
 }
 
 void handle_position_command(const char* line) {

@@ -12,11 +12,6 @@ constexpr int kPositionLineSize = 8192;
 // applies it again after an aborted search.
 extern char position_line[kPositionLineSize];
 
-// Plies of key history kept free for the deepest search line.
-constexpr u32 kSearchKeyReserve = 256;
-// Most keys a position line leaves in the key history.
-constexpr u32 kKeptKeyLimit = kKeyHistorySize - kSearchKeyReserve;
-
 // The "position" row of the interpreter: forwards the line to the workers,
 // cuts trailing blanks and an empty "moves", stores it in position_line and
 // applies it.
@@ -25,16 +20,12 @@ void handle_position_command(const char* line);
 // Sets current_position from a position text: the start position, or the FEN
 // after "fen" (up to the word "moves"), then each move after "moves".  A
 // move is made only when it is well formed and legal in the position reached
-// so far; the first that is not ends the list.  Writes a terminating zero
-// into `text` (before "moves").
+// so far; the first that is not ends the list.  Only the keys a repetition
+// test can reach stay in the key history.  Writes a terminating zero into
+// `text` (before "moves").
 void handle_position(char* text);
 
 // Applies position_line again (on a copy, so it stays whole).
 void reapply_position_line();
-
-// Drops the keys no repetition test can reach: keeps the last `fifty` keys,
-// at most `limit` of them (fifty is lowered to the kept count when it was
-// larger; a count that high is far past the fifty-move rule anyway).
-void keep_reachable_keys(Position& p, u32 limit);
 
 }  // namespace orvex

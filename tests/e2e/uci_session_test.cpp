@@ -70,7 +70,9 @@ TEST_F(Session, UciBlockIsExact) {
   ASSERT_TRUE(engine_->started());
   ASSERT_TRUE(engine_->send("uci"));
   EXPECT_EQ(engine_->read_until("uciok"), kUciBlock);
-  expect_answer(*engine_, "isready", {"readyok"});
+  auto rest = engine_->sync();
+  ASSERT_TRUE(rest.has_value());
+  EXPECT_TRUE(rest->empty());
 }
 
 TEST_F(Session, IsReadyAnswersOncePerLine) {

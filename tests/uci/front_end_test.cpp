@@ -50,7 +50,7 @@ TEST(Role, ProgramArgumentAndWorkerNumbers) {
       {{"x", "orvex.exe' ", "1", "2", "3", "4", "5"}, true, 1, 2, 3, 4, 5},
       // Upper case is no program argument: argv[0] is, so six arguments follow.
       {{"orvex", "ORVEX.EXE", "1", "2", "3", "4"}, true, 0, 1, 2, 3, 4},
-      {{"orvex", "junk", "-1", "99999999999", "x", "7"}, true, 0, 0, 4294967295u, 0, 7},
+      {{"orvex", "junk", "-1", "99999999999", "x", "7"}, true, 0, 0, INT32_MAX, 0, 7},
   };
   for (const Case& c : cases) {
     const ProcessRole r = read_process_role(static_cast<int>(c.argv.size()), c.argv.data());
