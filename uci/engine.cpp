@@ -83,7 +83,7 @@ void run_engine(int argc, const char* const* argv) {
     team_init_worker(role.generation, role.process_count, role.master_pid, role.worker_index);
     engine_options.hash_mb = role.hash_mb;
   } else {
-    team_init_master();
+    team_init_master(argc > 0 && argv[0] ? argv[0] : "orvex");
   }
   reset_interpreter();
   rebuild_worker_team();
