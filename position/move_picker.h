@@ -27,7 +27,7 @@ constexpr PickStage kPickEvasions = 9;
 struct MovePicker {
   union {
     SearchMove moves[kMaxMoves];                 // captures, later quiet moves
-    EvasionPair evasions[kMaxMoves / 2];         // evasion mode: the caller's pairs
+    MovePair evasions[kMaxMoves / 2];         // evasion mode: the caller's pairs
   };
   u32 capture_keys[kMaxCaptures];
   SearchMove bad_captures[kMaxCaptures];  // captures that failed the exchange test, 0-terminated

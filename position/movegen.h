@@ -16,12 +16,6 @@ namespace orvex {
 constexpr u32 kMaxMoves = 256;
 constexpr u32 kMaxCaptures = 128;
 
-// One entry of an evasion list: the generator writes the move, the caller the key.
-struct EvasionPair {
-  u32 move;
-  u32 key;
-};
-
 namespace movegen_detail {
 
 constexpr u64 kRank1 = 0xFFull;
@@ -241,11 +235,11 @@ inline void quiet_checks_for(SearchMove* moves, u64 free) {
 }
 
 template <class B, Colour C>
-inline EvasionPair* evasions_for(EvasionPair* out, u64 king_free, u64 targets) {
+inline MovePair* evasions_for(MovePair* out, u64 king_free, u64 targets) {
   using S = Side<C>;
   const Colour O = C ^ 1;
   const Position& p = current_position;
-  EvasionPair* e = out;
+  MovePair* e = out;
   auto emit = [&](Square from, Square to, u32 flags) { (e++)->move = make_move_code(from, to, flags); };
   auto emit_pawn = [&](Square from, Square to) {
     if (bit(to) & S::last_rank) {
@@ -336,7 +330,7 @@ inline void quiet_moves_for(SearchMove* moves, u64 attacked, const SearchMove (&
   auto emit = [&](Square from, Square to, u32 flags, PieceCode code) {
     SearchMove mv = make_move_code(from, to, flags);
     if (mv == skip[0] || mv == skip[1] || mv == skip[2] || mv == skip[3] || mv == skip[4]) return;
-    u32 key = history[code - 2][to];
+    u32 key = history[(code - 2) * 64 + to];
     // Stable insertion, highest key first.
     u32 j = n++;
     while (j > 0 && keys[j - 1] < key) {
@@ -412,7 +406,7 @@ inline void generate_quiet_checks(SearchMove* moves, u64 free_if_black, u64 free
 // pair, ends with the pair (0, 0) and returns the last pair written (one before
 // out when none).
 template <class B = GeneralBoard>
-inline EvasionPair* generate_evasions(EvasionPair* out, u64 king_free, u64 targets = ~u64{0}) {
+inline EvasionList* generate_evasions(EvasionList* out, u64 king_free, u64 targets = ~u64{0}) {
   if (current_position.side_to_move == kWhite) return movegen_detail::evasions_for<B, kWhite>(out, king_free, targets);
   return movegen_detail::evasions_for<B, kBlack>(out, king_free, targets);
 }
@@ -421,7 +415,7 @@ inline EvasionPair* generate_evasions(EvasionPair* out, u64 king_free, u64 targe
 // move, keyed by history[piece code - 2][to] and sorted by key, highest first,
 // equal keys in generation order; the hash move and the four killers are left
 // out.  `attacked` is the opponent's attack set (read for castling only).  Not
-// for a side in check.
+// for a side in check.  `history` is indexed (piece code - 2) * 64 + to.
 template <class B = GeneralBoard, class H>
 inline void generate_quiet_moves(SearchMove* moves, u64 attacked, SearchMove hash_move, SearchMove killer1,
                                  SearchMove killer2, SearchMove killer3, SearchMove killer4, const H& history) {

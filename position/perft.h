@@ -39,7 +39,7 @@ inline u64 attack_set(Colour by) {
 }
 
 // A history table of zeros, for move lists that need no order.
-inline constexpr u32 kFlatHistory[12][64] = {};
+inline constexpr u32 kFlatHistory[12 * 64] = {};
 
 // Writes the pseudo-legal moves of the side to move (captures and quiet moves,
 // or evasions in check) into moves, 0-terminated; returns the count.
@@ -48,10 +48,10 @@ inline u32 generate_all_moves(SearchMove* moves) {
   const Position& p = current_position;
   const Colour c = p.side_to_move;
   if (king_attacked(c)) {
-    EvasionPair list[kMaxMoves / 2];
-    const EvasionPair* last = generate_evasions<B>(list, ~u64{0});
+    MovePair list[kMaxMoves / 2];
+    const MovePair* last = generate_evasions<B>(list, ~u64{0});
     u32 n = 0;
-    for (const EvasionPair* e = list; e <= last; ++e) moves[n++] = e->move;
+    for (const MovePair* e = list; e <= last; ++e) moves[n++] = e->move;
     moves[n] = 0;
     return n;
   }

@@ -254,8 +254,8 @@ class CheckedPerft {
     };
     std::vector<u32> out;
     if (king_attacked(p.side_to_move)) {
-      const EvasionPair* last = generate_evasions(picker.evasions, ~u64{0});
-      for (EvasionPair* e = picker.evasions; e <= last; ++e) e->key = 0;
+      const MovePair* last = generate_evasions(picker.evasions, ~u64{0});
+      for (MovePair* e = picker.evasions; e <= last; ++e) e->key = 0;
       start_evasion_picker(picker);
     } else {
       start_picker(picker, pick_some());
@@ -358,8 +358,8 @@ TEST(MovegenPerft, PerftThroughThePickerEqualsPerftThroughTheGenerators) {
       }
       const bool in_check = king_attacked(mover);
       if (in_check) {
-        const EvasionPair* last = generate_evasions(picker.evasions, ~rec.attacks_them);
-        for (EvasionPair* e = picker.evasions; e <= last; ++e) e->key = 0;
+        const MovePair* last = generate_evasions(picker.evasions, ~rec.attacks_them);
+        for (MovePair* e = picker.evasions; e <= last; ++e) e->key = 0;
         start_evasion_picker(picker);
       } else {
         start_picker(picker, own.empty() || rng() % 2 ? 0 : own[rng() % own.size()]);
