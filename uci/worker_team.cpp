@@ -162,8 +162,8 @@ void build_master(const TeamConfig& cfg) {
       if (load_status(i) == kWorkerReady) continue;
       if (!platform::process_alive(t.worker_process[i - 1])) {
         // It may have written the word just before it ended.
+        t.worker_process[i - 1] = 0;  // reaped
         if (load_status(i) == kWorkerReady) continue;
-        t.worker_process[i - 1] = 0;
         fail_start();
       }
       all = false;

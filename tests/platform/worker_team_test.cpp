@@ -282,3 +282,15 @@ TEST(WorkerTeam, TableThatCannotBeHadIsRetriedAtHalfSize) {
   EXPECT_EQ(tt.entry_count, 4u * 65536 + 3);
   team_release();
 }
+
+TEST(WorkerTeam, SlowLargestTableIsSizedIn64Bits) {
+  team_init_master("orvex");
+  ASSERT_EQ(setup_workers(config(4096, 1)), 4096u);
+  EXPECT_EQ(process_team.hash_mapping.size, 4294967344ull);
+  EXPECT_EQ(tt.entry_count, 268435459u);
+  EXPECT_EQ(tt.index_mask, 268435454u);
+  tt.entries[tt.entry_count - 1].key_high = 1;  // the last spare is mapped
+  clear_hash();
+  EXPECT_EQ(tt.entries[tt.entry_count - 1].key_high, 0u);
+  team_release();
+}
