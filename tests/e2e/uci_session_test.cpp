@@ -200,6 +200,18 @@ TEST_F(Session, UnknownLinesAreSilent) {
   }
 }
 
+TEST_F(Session, IdleCommandsAreSilent) {
+  for (const char* line : {"ucinewgame", "stop", "position startpos", "ucinewgame", "setoption name Clear Hash"}) {
+    expect_answer(*engine_, line, {});
+  }
+}
+
+TEST_F(Session, CarriageReturnLineEndsAreRead) {
+  ASSERT_TRUE(engine_->send("setoption name UCI_Opponent value Human\r\nisready\r\n", /*raw=*/true));
+  EXPECT_EQ(engine_->read_line(), "info UCI_Opponent set to Human");
+  EXPECT_EQ(engine_->read_line(), "readyok");
+}
+
 TEST_F(Session, PositionLinesAreSilent) {
   for (const char* line : {
            "position startpos",
