@@ -32,6 +32,19 @@ TEST(Numbers, LeadingInteger) {
   EXPECT_EQ(read_leading_i32("-2147483648"), INT32_MIN);
 }
 
+TEST(Output, OverlongLinesAreCutAndStillEndTheirLine) {
+  testing::internal::CaptureStdout();
+  send_line("info %s %" PRIu64 "\n", "string", u64{18446744073709551615ull});
+  send_line("%s\n", std::string(3000, 'x').c_str());
+  const std::string out = testing::internal::GetCapturedStdout();
+  const std::string first = "info string 18446744073709551615\n";
+  ASSERT_EQ(out.substr(0, first.size()), first);
+  const std::string second = out.substr(first.size());
+  EXPECT_EQ(second.size(), static_cast<std::size_t>(kOutputBufferSize - 1));
+  EXPECT_EQ(second.back(), '\n');
+  EXPECT_EQ(second.find('\n'), second.size() - 1);
+}
+
 TEST(Role, ProgramArgumentAndWorkerNumbers) {
   struct Case {
     std::vector<const char*> argv;
