@@ -10,6 +10,7 @@
 #include "uci/options.h"
 #include "uci/output.h"
 #include "uci/position_command.h"
+#include "uci/timing.h"
 #include "uci/worker_team.h"
 
 namespace orvex {
@@ -123,6 +124,8 @@ void execute_command(const char* text) {
       send_to_workers("go infinite");
       handle_go(line);
     }
+  } else if (starts_with(line, "tt")) {
+    run_timing_tests();
   } else if (starts_with(line, "quit")) {
     on_quit(line);
   } else if (starts_with(line, "stop")) {

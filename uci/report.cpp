@@ -4,35 +4,26 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "platform/platform.h"
+#include "position/legality.h"
+#include "position/make_move.h"
+#include "position/move_text.h"
+#include "position/perft.h"
+#include "position/position.h"
+#include "search/search_stack.h"
+#include "search/tt.h"
+#include "uci/limits.h"
+#include "uci/options.h"
+#include "uci/output.h"
+#include "uci/worker_team.h"
+
 namespace orvex {
-
-void search_move_text(SearchMove move, char out[6]) {
-  const Square from = move_from(move);
-  const Square to = move_to(move);
-  out[0] = static_cast<char>('a' + file_of(from));
-  out[1] = static_cast<char>('1' + rank_of(from));
-  out[2] = static_cast<char>('a' + file_of(to));
-  out[3] = static_cast<char>('1' + rank_of(to));
-  int n = 4;
-  switch (move & kMovePromoMask) {
-    case kMovePromoQueen: out[n++] = 'q'; break;
-    case kMovePromoRook: out[n++] = 'r'; break;
-    case kMovePromoKnight: out[n++] = 'n'; break;
-    default: break;
-  }
-  out[n] = 0;
-}
-
-u64 shown_node_count(u64 node_batches, i32 node_countdown, u32 process_count) {
-  const u64 counted = node_batches * 1024 - static_cast<u64>(static_cast<i64>(node_countdown));
-  return counted * process_count * 8;
-}
 
 bool format_node_count_line(u32 output_mode, u32 elapsed_ms, u64 shown_nodes, u64 tb_hits, char* buf,
                             std::size_t size) {
   if (output_mode != 0 && output_mode != 1) return false;
-  while (tb_hits > shown_nodes) tb_hits >>= 1;
-  const u64 nps = shown_nodes * 1024 / (elapsed_ms ? elapsed_ms : 1);
+  tb_hits = shown_tb_hits(tb_hits, shown_nodes);
+  const u64 nps = shown_nps(shown_nodes, elapsed_ms);
   char time_text[32] = "";
   char nps_text[32] = "";
   char tb_text[32] = "";
@@ -45,14 +36,74 @@ bool format_node_count_line(u32 output_mode, u32 elapsed_ms, u64 shown_nodes, u6
   return true;
 }
 
-void format_score_line(i32 score, i32 display_scale, const char* move_text, char* buf, std::size_t size) {
-  if (score > 31000 || score < -31000) {
-    const i32 moves = ((score > 0 ? 32001 : -32001) - score) / 2;
-    std::snprintf(buf, size, "info score mate %d pv %s\n", moves, move_text);
+void format_score_line(i32 score, i32 scale, const char* move_text, char* buf, std::size_t size) {
+  if (shown_as_mate(score)) {
+    std::snprintf(buf, size, "info score mate %d pv %s\n", mate_moves(score), move_text);
   } else {
-    const i32 cp = ((display_scale * score) / 32 * 116) / 128;
-    std::snprintf(buf, size, "info score cp %d pv %s\n", cp, move_text);
+    std::snprintf(buf, size, "info score cp %d pv %s\n", centipawns(score, scale), move_text);
   }
+}
+
+SearchMove find_ponder_move(SearchMove move) {
+  if (move == kNoMove || !is_pseudo_legal(move)) return kNoMove;
+  Position& pos = current_position;
+  UndoRecord undo;
+  make_move(move, undo);
+  SearchMove ponder = kNoMove;
+  if (!king_attacked(pos.side_to_move ^ 1)) {
+    if (const TtEntry* e = tt_last_match(pos.state.key)) ponder = e->move;
+    // A torn or foreign entry may hold any move: keep it only when it can be
+    // played here and leaves the mover's king safe.
+    if (ponder != kNoMove) {
+      if (is_pseudo_legal(ponder)) {
+        UndoRecord undo2;
+        make_move(ponder, undo2);
+        const bool safe = !king_attacked(pos.side_to_move ^ 1);
+        unmake_move(ponder, undo2);
+        if (!safe) ponder = kNoMove;
+      } else {
+        ponder = kNoMove;
+      }
+    }
+  }
+  unmake_move(move, undo);
+  return ponder;
+}
+
+void report_search_result() {
+  SearchStatus& st = search_status;
+  const EngineOptions& opt = engine_options;
+  const bool speak = may_answer();
+  const u32 processes = process_team.process_count > 0 ? static_cast<u32>(process_team.process_count) : 1;
+  const u32 elapsed = shown_time(platform::tick_count(), st.start_tick);
+  const u64 nodes = shown_node_count(st.node_batches, st.node_countdown, processes);
+  char line[512];
+  if (speak && format_node_count_line(opt.output_mode, elapsed, nodes, st.tb_hits, line, sizeof line))
+    send_line("%s", line);
+
+  SearchMove move = st.best_move;
+  if (opt.limit_strength && st.strength_move != kNoMove) move = st.strength_move;
+  char text[6];
+  move_to_text(move, text);
+  const SearchMove ponder = find_ponder_move(move);
+
+  if (!st.score_printed) {
+    st.score_printed = 1;
+    format_score_line(st.best_score, display_scale, text, line, sizeof line);
+    if (speak) send_line("%s", line);
+  }
+  if (speak) {
+    if (ponder != kNoMove) {
+      char ponder_text[6];
+      move_to_text(ponder, ponder_text);
+      send_line("bestmove %s ponder %s\n", text, ponder_text);
+    } else {
+      send_line("bestmove %s\n", text);
+    }
+  }
+  send_to_workers("stop");
+  std::snprintf(st.last_bestmove, sizeof st.last_bestmove, "%s", text);
+  if (st.best_score > 31000) st.decisive_result = 1;
 }
 
 }  // namespace orvex

@@ -7,15 +7,6 @@
 
 namespace orvex {
 
-// The text of a search move: from-square, to-square and 'q', 'r' or 'n' for
-// a promotion; the move 0 is "a1a1".  `out` receives at most 5 characters
-// and a terminating zero.
-void search_move_text(SearchMove move, char out[6]);
-
-// Counted nodes shown to the interface: every process counts, and each
-// counted node stands for 8.
-u64 shown_node_count(u64 node_batches, i32 node_countdown, u32 process_count);
-
 // The node-count line of the report ("info ... nodes ...") for the Output
 // mode (0 Verbose, 1 Normal, 2 Sparse).  Returns false in Sparse, where no
 // such line is printed.  `elapsed_ms` is never 0.
@@ -23,7 +14,7 @@ bool format_node_count_line(u32 output_mode, u32 elapsed_ms, u64 shown_nodes, u6
                             std::size_t size);
 
 // The score line of the report, with the move as the one-move "pv".
-void format_score_line(i32 score, i32 display_scale, const char* move_text, char* buf, std::size_t size);
+void format_score_line(i32 score, i32 scale, const char* move_text, char* buf, std::size_t size);
 
 // The move to answer with: the stored move of the position after `move` when
 // that move is playable there.  0 when there is none.  Leaves the position as
