@@ -6,6 +6,7 @@
 #include <sched.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -14,6 +15,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -54,6 +57,29 @@ void set_process_priority(int pid, bool below_normal) {
 }
 
 std::uint32_t current_process_id() { return static_cast<std::uint32_t>(getpid()); }
+
+void take_name_from_argv0() {
+  const int fd = open("/proc/self/cmdline", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  char buf[4096];
+  const ssize_t n = read(fd, buf, sizeof buf - 1);
+  close(fd);
+  if (n <= 0) return;
+  buf[n] = '\0';  // argv[0] ends at the first zero byte
+  const char* slash = std::strrchr(buf, '/');
+  const char* base = slash ? slash + 1 : buf;
+  if (!*base) return;
+  // The calling thread, and the main thread (which ps shows) when the caller
+  // is another thread of the process.
+  prctl(PR_SET_NAME, base, 0, 0, 0);
+  char path[64];
+  std::snprintf(path, sizeof path, "/proc/self/task/%d/comm", static_cast<int>(getpid()));
+  const int cfd = open(path, O_WRONLY | O_CLOEXEC);
+  if (cfd < 0) return;
+  const std::size_t len = std::min<std::size_t>(std::strlen(base), 15);
+  [[maybe_unused]] const ssize_t written = write(cfd, base, len);
+  close(cfd);
+}
 
 void ignore_broken_pipes() { signal(SIGPIPE, SIG_IGN); }
 

@@ -19,6 +19,9 @@ void set_below_normal_priority(bool below_normal);
 // The same for another process (a worker).
 void set_process_priority(int pid, bool below_normal);
 std::uint32_t current_process_id();
+// Names this process (as ps and top show it) after the last part of its
+// argv[0]; a process started through /proc/self/exe is otherwise named "exe".
+void take_name_from_argv0();
 // Makes writes to a closed pipe fail with an error instead of a signal.
 // Idempotent; the worker team calls it before it starts workers.
 void ignore_broken_pipes();

@@ -211,6 +211,7 @@ void team_init_master(const char* argv0) {
 
 void team_init_worker(u32 generation, i32 process_count, u32 master_pid, i32 worker_index) {
   ProcessTeam& t = process_team;
+  platform::take_name_from_argv0();
   t.is_master = 0;
   t.cpu_count = static_cast<i32>(platform::processor_count());
   t.process_count = process_count;

@@ -173,6 +173,10 @@ TEST(WorkerTeam, BuildForwardRebuildAndRelease) {
     EXPECT_EQ(args[3], "3");
     EXPECT_EQ(args[4], std::to_string(me));
     EXPECT_EQ(args[5], std::to_string(i));
+    std::ifstream comm("/proc/" + std::to_string(first[i - 1]) + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    EXPECT_EQ(name, "orvex");  // not "exe"
     errno = 0;
     EXPECT_EQ(getpriority(PRIO_PROCESS, static_cast<id_t>(first[i - 1])), 5);
     // The status page is cleared after the handshake.
