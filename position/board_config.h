@@ -31,6 +31,47 @@ struct GeneralBoard {
   static constexpr bool make_reads_rook_promotion = true;
 };
 
+// castling_rights and worker: the general board with restricted promotions
+// (queen; knight only with check) and a make move that reads 0x8000 as a knight.
+struct RestrictedBoard {
+  static constexpr u32 kinds[2] = {kAllKinds, kAllKinds};
+  static constexpr PromotionRule promotions = PromotionRule::kQueenKnightIfCheck;
+  static constexpr bool castling = true;
+  static constexpr bool double_check = true;
+  static constexpr bool make_reads_rook_promotion = false;
+};
+
+// mixed: as RestrictedBoard, searched without castling rights.
+struct MixedBoard {
+  static constexpr u32 kinds[2] = {kAllKinds, kAllKinds};
+  static constexpr PromotionRule promotions = PromotionRule::kQueenKnightIfCheck;
+  static constexpr bool castling = false;
+  static constexpr bool double_check = true;
+  static constexpr bool make_reads_rook_promotion = false;
+};
+
+// The board layers of the ending configurations: pawns, queens and kings plus
+// the kinds of the material class; queen and knight promotions; no castling.
+template <u32 WhiteExtra, u32 BlackExtra, bool DoubleCheck = true>
+struct EndingBoard {
+  static constexpr u32 kinds[2] = {kBaseKinds | WhiteExtra, kBaseKinds | BlackExtra};
+  static constexpr PromotionRule promotions = PromotionRule::kQueenKnight;
+  static constexpr bool castling = false;
+  static constexpr bool double_check = DoubleCheck;
+  static constexpr bool make_reads_rook_promotion = false;
+};
+
+constexpr u32 kKnights = kind_bit(kKnight), kBishops = kind_bit(kBishop), kRooks = kind_bit(kRook);
+// pawn_ending and queen_ending look only at the lowest checker in double check.
+using PawnEndingBoard = EndingBoard<0, 0, false>;
+using BishopEndingBoard = EndingBoard<kBishops, kBishops>;
+using BishopVsKnightEndingBoard = EndingBoard<kBishops, kKnights>;
+using KnightVsBishopEndingBoard = EndingBoard<kKnights, kBishops>;
+using KnightEndingBoard = EndingBoard<kKnights, kKnights>;
+using RookEndingBoard = EndingBoard<kRooks, kRooks>;
+using RookBishopEndingBoard = EndingBoard<kBishops | kRooks, kBishops | kRooks>;
+using RookKnightEndingBoard = EndingBoard<kKnights | kRooks, kKnights | kRooks>;
+
 // Whether colour C of configuration B has pieces of type T.
 template <class B, Colour C, PieceType T>
 inline constexpr bool has_kind = (B::kinds[C] & kind_bit(T)) != 0;
@@ -38,6 +79,26 @@ inline constexpr bool has_kind = (B::kinds[C] & kind_bit(T)) != 0;
 // Whether either colour has pieces of type T.
 template <class B, PieceType T>
 inline constexpr bool any_has_kind = ((B::kinds[0] | B::kinds[1]) & kind_bit(T)) != 0;
+
+// Whether configuration B generates knight promotions for colour c.  A side
+// whose piece set has no knights gets none: its layer could neither move the
+// knight nor see its checks.
+template <class B>
+constexpr bool promotes_to_knight(Colour c) {
+  return (B::kinds[c] & kind_bit(kKnight)) != 0;
+}
+
+// Whether a promotion field is one that configuration B generates for colour c
+// (the knight-with-check condition aside).
+template <class B>
+constexpr bool generates_promotion(u32 move, Colour c) {
+  switch (move & kMovePromoMask) {
+    case kMovePromoQueen: return true;
+    case kMovePromoKnight: return promotes_to_knight<B>(c);
+    case kMovePromoRook: return B::promotions == PromotionRule::kQueenKnightRook;
+    default: return false;
+  }
+}
 
 // Piece code made by a promotion move for configuration B.
 template <class B>
