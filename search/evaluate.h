@@ -31,6 +31,7 @@
 #include "search/eval_tables.h"
 #include "search/material.h"
 #include "search/pawns.h"
+#include "search/search_stack.h"
 
 namespace orvex {
 
@@ -427,5 +428,13 @@ bool evaluate_with(R& rec) {
   if constexpr (T::kBuildThreats) rec.threats_ready = 0;
   return store_attacks<T>(rec, p, att, low);
 }
+
+// The configurations' evaluations over the search's ply records.  Each writes
+// static_eval, attacks_us and attacks_them and returns whether the side to move
+// is in check; compute_attacks fills only the attack sets.
+bool evaluate(PlyRecord& rec);                    // general and worker
+bool evaluate_castling_rights(PlyRecord& rec);
+bool evaluate_mixed(PlyRecord& rec);
+bool compute_attacks(PlyRecord& rec);
 
 }  // namespace orvex
