@@ -228,10 +228,9 @@ inline void unmake_move(SearchMove m, const UndoRecord& u) {
       set_occupancy(p, e);
     }
   }
-  // The live block's `captured` is not the move's: keep it as it was.
-  const PieceCode live_captured = p.state.captured;
+  // The whole block comes back; the live `captured` then holds this move's
+  // victim, which means nothing outside an undo record.
   p.state = u;
-  p.state.captured = live_captured;
 }
 
 // Passes the turn.  The caller undoes it: side_to_move ^= 1, history_count -= 1,

@@ -59,8 +59,15 @@ inline u32 generate_all_moves(SearchMove* moves) {
   generate_captures<B>(moves, keys, p.colour_bb[kWhite], p.colour_bb[kBlack]);
   u32 n = 0;
   while (moves[n]) ++n;
+  // The opponent's attacks matter only for castling: compute them only when a
+  // right is held and the squares between king and rook are empty.
   const u32 rights = c == kWhite ? (kCastleWhiteShort | kCastleWhiteLong) : (kCastleBlackShort | kCastleBlackLong);
-  const u64 attacked = (p.state.castling & rights) ? attack_set(c ^ 1) : 0;
+  const u64 back = c == kWhite ? 0 : 56;
+  const bool short_path = (p.state.castling & rights & (kCastleWhiteShort | kCastleBlackShort)) &&
+                          !(p.occupied & (u64{0x60} << back));
+  const bool long_path = (p.state.castling & rights & (kCastleWhiteLong | kCastleBlackLong)) &&
+                         !(p.occupied & (u64{0x0E} << back));
+  const u64 attacked = short_path || long_path ? attack_set(c ^ 1) : 0;
   generate_quiet_moves<B>(moves + n, attacked, 0, 0, 0, 0, 0, kFlatHistory);
   while (moves[n]) ++n;
   return n;
