@@ -52,8 +52,8 @@ namespace {
 // advantages (beyond 100000, three queens or so) count at half rate above
 // that, since a won game cannot get more won.
 //
-// The linear piece values are fixed by what the program plays with in the
-// middlegame: taking one white piece from the full board loses 28682 (queen),
+// The linear piece values are fitted to the middlegame worth of the pieces:
+// taking one white piece from the full board loses 28682 (queen),
 // 14852 (rook; both 29833), 12481 (bishop, with the pair; both 23454), 11677
 // (knight; both 23257) and 2595 per pawn.  Pawn endings count 3152 per pawn;
 // endings of one bishop each with few pawns keep only 3015 per pawn (753 for
@@ -63,19 +63,21 @@ namespace {
 //
 // Material-only entries.  A material that is drawn or nearly so is scored by
 // the table alone (the evaluation skips its positional terms there):
-//   - without pawns, a small advantage (at most two pawns of balance, or a
-//     minor piece, or three minors against a rook, or two knights) is hard or
-//     impossible to convert when little material remains;
+//   - without pawns, a small advantage (up to a minor piece of balance, three
+//     minors against a rook, a rook and three minors against a queen, or two
+//     bare knights) is hard or impossible to convert when little material
+//     remains;
 //   - a side without pawns whose extra pieces just cover the opponent's one to
 //     five pawns (balance 0 to 2 in its favour) usually cannot win either,
 //     and the pawns are not enough for the other side.
 // For each kind of imbalance the materials are ranked by winning chances,
 // least first: by the pieces left (fewer pieces, fewer mating nets), then by
-// the model's score, then by index (deterministic); the first k of the kind
-// are marked, k being the count that play-testing fixed for it (see
-// kPawnlessQuota and kPawnQuota).  Their value is a tenth of the model's
-// score, at most 2206, and exactly 0 when the side the model favours has no
-// pawn and only one minor piece or two knights (no mate can be forced).
+// the model's score (its size, where the pawnless side may be behind), then
+// by index so that the order is total; the first k of each kind are marked,
+// k being the calibrated count of drawn materials of that kind
+// (kPawnlessQuota, kPawnQuota).  Their value is a tenth of the model's score,
+// at most 2206, and exactly 0 when the side the model favours has no pawn and
+// only one minor piece or two knights (it cannot force mate).
 // ---------------------------------------------------------------------------
 
 constexpr double kKnightPawnBonus = 100.0;

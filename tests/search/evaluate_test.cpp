@@ -31,6 +31,26 @@ struct MirrorEval : TraceEval {
   static constexpr bool kDrawTest = false;
 };
 
+// What an ending configuration instantiates: the endgame sum alone over its
+// piece set (here rooks and queens).
+struct RookEndingEval : GeneralEval {
+  static constexpr bool kEndgameOnly = true;
+  static constexpr u32 kKnights = 0, kBishops = 0, kRooks = 3;
+  static constexpr bool kQueenTerms = false;
+  static constexpr u32 kTrappedBishops = 0;
+  static constexpr bool kDrawTest = false;
+  static constexpr bool kOppositeBishopHalving = false;
+};
+// What the second edition instantiates: the two scale factors exchanged, the
+// score cut to tens, the looser draw test and the threat sets.
+struct EditionLikeEval : GeneralEval {
+  static constexpr i32 kMaterialScale = 116;
+  static constexpr i32 kFinalScale = 140;
+  static constexpr bool kRoundToTen = true;
+  static constexpr bool kDrawTestStrict = false;
+  static constexpr bool kBuildThreats = true;
+};
+
 class Evaluation : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -105,6 +125,23 @@ TEST_F(Evaluation, HandComputedFullPath) {
   EXPECT_EQ(eval("8/8/5k2/8/3R4/2K5/8/8 w - -", &check), 510);
   EXPECT_FALSE(check);
   EXPECT_EQ(eval("8/8/5k2/8/3R4/2K5/8/8 b - -"), -490);
+}
+
+TEST_F(Evaluation, OtherInstantiations) {
+  // Rook ending: eg 20205 >> 5 = 631, scaled by 208 to 550, times 116/128.
+  EXPECT_EQ(eval<RookEndingEval>("8/8/5k2/8/3R4/2K5/8/8 w - -"), 508);
+  // Edition: base 2856 (116/128), eg 2835 >> 5 = 88, scaled to 33, times
+  // 140/128 gives 36; 46 and -26 cut to tens.
+  EXPECT_EQ(eval<EditionLikeEval>("8/4k3/8/8/4P3/8/4K3/8 w - -"), 40);
+  EXPECT_EQ(eval<EditionLikeEval>("8/4k3/8/8/4P3/8/4K3/8 b - -"), -20);
+  // The search's records through the general entry point.
+  set_fen("r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP3PPP/R2QKB1R w KQ -");
+  PlyRecord rec{};
+  Record mine;
+  EXPECT_EQ(evaluate(rec), evaluate_with<GeneralEval>(mine));
+  EXPECT_EQ(rec.static_eval, mine.static_eval);
+  EXPECT_EQ(rec.attacks_us, mine.attacks_us);
+  EXPECT_EQ(compute_attacks(rec), false);
 }
 
 TEST_F(Evaluation, MaterialOnlyAndDrawTest) {
@@ -255,6 +292,8 @@ TEST_F(Evaluation, ImpossibleInputsStayInBounds) {
       "8/8/8/8/8/8/8/8 w - -",                                        // no kings
       "NNNNNNNN/BBBBBBBB/RRRRRRRR/8/8/nnnnnnnn/bbbbbbbb/rrrrrrrr w - -",
       "KKKK4/8/8/8/8/8/8/kkkk4 w KQkq -",
+      "4k3/8/8/8/8/8/8/QQQNNNK1 w - -",                               // digits carried over
+
   };
   for (const char* fen : fens) {
     SCOPED_TRACE(fen);
