@@ -5,6 +5,8 @@
 
 #include "platform/platform.h"
 #include "position/fen.h"
+#include "search/evaluate.h"
+#include "search/pawns.h"
 #include "search/tt.h"
 #include "uci/interpreter.h"
 #include "uci/limits.h"
@@ -90,6 +92,9 @@ void run_engine(int argc, const char* const* argv) {
 
   stdin_is_pipe = !platform::stdin_is_console();
   reset_tt_ages();
+  allocate_pawn_hash();
+  lazy_low = -500;
+  lazy_high = 500;
   search_status.result_held = 0;
   search_status.hold_result = 0;
   search_status.searching = 0;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "search/pawns.h"
 #include "uci/go.h"
 #include "uci/report.h"
 #include "uci/limits.h"
@@ -97,6 +98,7 @@ void clear_hash_and_game_history(const char* line) {
   forget_game_history();
   send_to_workers(line);
   clear_hash();
+  clear_pawn_hash();
 }
 
 void execute_command(const char* text) {
