@@ -17,31 +17,31 @@ constexpr int absolute_rank(Colour c, int relative) { return c == kWhite ? relat
 
 }  // namespace
 
-const Table<i32, 16> king_attack_weight = {0, -1, 37, 71, 100, 100, 100, 100,
+constinit const Table<i32, 16> king_attack_weight = {0, -1, 37, 71, 100, 100, 100, 100,
                                            100, 100, 100, 100, 100, 100, 100, 100};
 
-const Table<i32, 8> passed_mg = {0, 0, 0, 489, 1450, 2900, 4821, 4821};
-const Table<i32, 8> passed_eg = {146, 146, 146, 336, 709, 1273, 2020, 2020};
-const Table<i32, 8> passed_free_own = {0, 0, 0, 26, 78, 157, 262, 262};
-const Table<i32, 8> passed_free_their = {0, 0, 0, 133, 394, 788, 1311, 1311};
-const Table<i32, 8> passed_safe = {0, 0, 0, 101, 300, 601, 1000, 1000};
-const Table<i32, 8> passed_own_king = {0, 0, 0, 66, 195, 391, 650, 650};
-const Table<i32, 8> passed_their_king = {0, 0, 0, 131, 389, 779, 1295, 1295};
+constinit const Table<i32, 8> passed_mg = {0, 0, 0, 489, 1450, 2900, 4821, 4821};
+constinit const Table<i32, 8> passed_eg = {146, 146, 146, 336, 709, 1273, 2020, 2020};
+constinit const Table<i32, 8> passed_free_own = {0, 0, 0, 26, 78, 157, 262, 262};
+constinit const Table<i32, 8> passed_free_their = {0, 0, 0, 133, 394, 788, 1311, 1311};
+constinit const Table<i32, 8> passed_safe = {0, 0, 0, 101, 300, 601, 1000, 1000};
+constinit const Table<i32, 8> passed_own_king = {0, 0, 0, 66, 195, 391, 650, 650};
+constinit const Table<i32, 8> passed_their_king = {0, 0, 0, 131, 389, 779, 1295, 1295};
 
-const Table<PhaseWeight, 65> phase_weights = [] {
+constinit const Table<PhaseWeight, 65> phase_weights = [] {
   Table<PhaseWeight, 65> t{};
   for (int p = 0; p <= 64; ++p) t[p] = {256 - 4 * p, 4 * p};
   return t;
 }();
 
-const Table2<u8, 64, 64> square_distance = [] {
+constinit const Table2<u8, 64, 64> square_distance = [] {
   Table2<u8, 64, 64> t{};
   for (Square a = 0; a < 64; ++a)
     for (Square b = 0; b < 64; ++b) t[a][b] = static_cast<u8>(distance(a, b));
   return t;
 }();
 
-const Table3<u64, 2, 64, 2> unstoppable_zone = [] {
+constinit const Table3<u64, 2, 64, 2> unstoppable_zone = [] {
   Table3<u64, 2, 64, 2> t{};
   for (Colour c = 0; c < 2; ++c)
     for (Square s = 0; s < 64; ++s) {
@@ -60,7 +60,7 @@ const Table3<u64, 2, 64, 2> unstoppable_zone = [] {
   return t;
 }();
 
-const Table2<u64, 2, 64> key_squares = [] {
+constinit const Table2<u64, 2, 64> key_squares = [] {
   Table2<u64, 2, 64> t{};
   for (Colour c = 0; c < 2; ++c)
     for (Square s = 0; s < 64; ++s) {
@@ -83,7 +83,7 @@ const Table2<u64, 2, 64> key_squares = [] {
   return t;
 }();
 
-const Table2<u8, 2, 64> pawn_front = [] {
+constinit const Table2<u8, 2, 64> pawn_front = [] {
   Table2<u8, 2, 64> t{};
   for (Square s = 0; s < 64; ++s) {
     t[kWhite][s] = static_cast<u8>(rank_i(s) < 7 ? s + 8 : s);

@@ -133,12 +133,12 @@ SideScore score_side(Colour c, u64 own, u64 their) {
 
 }  // namespace
 
-const Table2<u64, 2, 64> file_ahead =
+constinit const Table2<u64, 2, 64> file_ahead =
     build([](Colour c, int f, int r) { return file_bits(f) & ranks_ahead(c, r); });
-const Table2<u64, 2, 64> passed_span =
+constinit const Table2<u64, 2, 64> passed_span =
     build([](Colour c, int f, int r) { return (file_bits(f) | neighbours_of_file(f)) & ranks_ahead(c, r); });
 
-const Table<u16, 4096> shelter_own = [] {
+constinit const Table<u16, 4096> shelter_own = [] {
   Table<u16, 4096> t{};
   for (u32 p = 0; p < 4096; ++p) {
     i32 v = 4484;
@@ -152,7 +152,7 @@ const Table<u16, 4096> shelter_own = [] {
   return t;
 }();
 
-const Table<u16, 4096> shelter_storm = [] {
+constinit const Table<u16, 4096> shelter_storm = [] {
   Table<u16, 4096> t{};
   for (u32 p = 0; p < 4096; ++p) {
     i32 v = 0;
@@ -165,7 +165,7 @@ const Table<u16, 4096> shelter_storm = [] {
   return t;
 }();
 
-const Table2<u8, 9, 8> scale_table = {{
+constinit const Table2<u8, 9, 8> scale_table = {{
     {208, 208, 208, 208, 208, 208, 208, 208},
     {160, 160, 160, 160, 160, 160, 160, 160},
     {160, 128, 120, 112, 104, 96, 88, 80},
