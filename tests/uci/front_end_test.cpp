@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "search/pawns.h"
 #include "uci/engine.h"
 #include "uci/interpreter.h"
 #include "uci/limits.h"
@@ -220,8 +221,17 @@ TEST(Interpreter, BusyIgnoresNewGameAndPosition) {
   execute_command("ucinewgame");
   EXPECT_EQ(search_status.score_count, 3);
   search_status.result_held = 0;
+  pawn_hash_table[5].key_high = 77;
   execute_command("ucinewgame");
   EXPECT_EQ(search_status.score_count, 0);
+  EXPECT_EQ(pawn_hash_table[5].key_high, 0u);
+  pawn_hash_table[5].key_high = 77;
+  search_status.score_count = 2;
+  search_status.searching = 1;  // Clear Hash acts while busy too
+  handle_option_line("setoption name Clear Hash");
+  EXPECT_EQ(search_status.score_count, 0);
+  EXPECT_EQ(pawn_hash_table[5].key_high, 0u);
+  search_status.searching = 0;
 }
 
 TEST(SearchRecords, ResetValues) {
