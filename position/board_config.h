@@ -72,6 +72,58 @@ using RookEndingBoard = EndingBoard<kRooks, kRooks>;
 using RookBishopEndingBoard = EndingBoard<kBishops | kRooks, kBishops | kRooks>;
 using RookKnightEndingBoard = EndingBoard<kKnights | kRooks, kKnights | kRooks>;
 
+// Optional rules, off unless a configuration sets them (the second edition's
+// board sets them all):
+//   pawn_captures_first        captures in the order pawn captures, en passant,
+//                              knights, bishops, rooks, queens, king, promotions
+//   king_avoids_attacks        king captures, quiet king moves and the moves of a
+//                              king that uncovers check avoid attacked squares
+//   halve_king_history         a quiet king move's key is half its history value
+//   see_filtered_quiet_checks  direct quiet checks and pawn-capturing slider
+//                              checks are written only when the exchange test
+//                              passes them
+//   tactical_picker            the picker has the tactical stages (hash move,
+//                              captures, quiet checks, losing captures)
+template <class B>
+constexpr bool rule_pawn_captures_first() {
+  if constexpr (requires { B::pawn_captures_first; }) return B::pawn_captures_first;
+  else return false;
+}
+template <class B>
+constexpr bool rule_king_avoids_attacks() {
+  if constexpr (requires { B::king_avoids_attacks; }) return B::king_avoids_attacks;
+  else return false;
+}
+template <class B>
+constexpr bool rule_halve_king_history() {
+  if constexpr (requires { B::halve_king_history; }) return B::halve_king_history;
+  else return false;
+}
+template <class B>
+constexpr bool rule_see_filtered_quiet_checks() {
+  if constexpr (requires { B::see_filtered_quiet_checks; }) return B::see_filtered_quiet_checks;
+  else return false;
+}
+template <class B>
+constexpr bool rule_tactical_picker() {
+  if constexpr (requires { B::tactical_picker; }) return B::tactical_picker;
+  else return false;
+}
+
+// The second edition's board: the general one with the optional rules above.
+struct EditionBoard {
+  static constexpr u32 kinds[2] = {kAllKinds, kAllKinds};
+  static constexpr PromotionRule promotions = PromotionRule::kQueenKnightRook;
+  static constexpr bool castling = true;
+  static constexpr bool double_check = true;
+  static constexpr bool make_reads_rook_promotion = true;
+  static constexpr bool pawn_captures_first = true;
+  static constexpr bool king_avoids_attacks = true;
+  static constexpr bool halve_king_history = true;
+  static constexpr bool see_filtered_quiet_checks = true;
+  static constexpr bool tactical_picker = true;
+};
+
 // Whether colour C of configuration B has pieces of type T.
 template <class B, Colour C, PieceType T>
 inline constexpr bool has_kind = (B::kinds[C] & kind_bit(T)) != 0;

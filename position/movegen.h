@@ -8,6 +8,7 @@
 
 #include "position/board_config.h"
 #include "position/position.h"
+#include "position/see.h"
 #include "position/tables.h"
 
 namespace orvex {
@@ -73,7 +74,7 @@ inline void emit_promotions(Square from, Square to, u32 queen_key, Emit&& emit) 
 }
 
 template <class B, Colour C>
-inline void captures_for(SearchMove* moves, u32* keys, u64 targets) {
+inline void captures_for(SearchMove* moves, u32* keys, u64 targets, u64 attacks_them) {
   using S = Side<C>;
   const Position& p = current_position;
   SearchMove* m = moves;
@@ -82,55 +83,73 @@ inline void captures_for(SearchMove* moves, u32* keys, u64 targets) {
     *m++ = move;
     *k++ = key;
   };
-  auto piece_captures = [&](PieceType t, auto attacks_of) {
+  auto piece_captures = [&](PieceType t, u64 to_mask, auto attacks_of) {
     for (u64 pieces = piece_bb(t, C); pieces;) {
       Square from = pop_lowest(pieces);
-      for (u64 to_set = attacks_of(from) & targets; to_set;) {
+      for (u64 to_set = attacks_of(from) & to_mask; to_set;) {
         Square to = pop_lowest(to_set);
         emit(make_move_code(from, to), capture_key(p.board[to], t));
       }
     }
   };
-  if constexpr (has_kind<B, C, kKnight>) piece_captures(kKnight, [](Square s) { return knight_attacks[s]; });
-  if constexpr (has_kind<B, C, kBishop>) piece_captures(kBishop, [](Square s) { return bishop_attacks(s); });
-  if constexpr (has_kind<B, C, kRook>) piece_captures(kRook, [](Square s) { return rook_attacks(s); });
-  piece_captures(kQueen, [](Square s) { return queen_attacks(s); });
-  piece_captures(kKing, [](Square s) { return king_attacks[s]; });
-
+  auto pieces = [&] {
+    if constexpr (has_kind<B, C, kKnight>) piece_captures(kKnight, targets, [](Square s) { return knight_attacks[s]; });
+    if constexpr (has_kind<B, C, kBishop>) piece_captures(kBishop, targets, [](Square s) { return bishop_attacks(s); });
+    if constexpr (has_kind<B, C, kRook>) piece_captures(kRook, targets, [](Square s) { return rook_attacks(s); });
+    piece_captures(kQueen, targets, [](Square s) { return queen_attacks(s); });
+    const u64 king_targets = rule_king_avoids_attacks<B>() ? targets & ~attacks_them : targets;
+    piece_captures(kKing, king_targets, [](Square s) { return king_attacks[s]; });
+  };
   const u64 pawns = piece_bb(kPawn, C);
-  for (u64 promo = pawns & S::seventh_rank; promo;) {
-    Square from = pop_lowest(promo);
-    Square ahead = from + S::forward;
-    if (!p.board[ahead]) emit_promotions<B, C>(from, ahead, 15, emit);
-    if (pawn_capture_toward_a[C][from] & targets) {
-      Square to = from + S::toward_a;
-      emit_promotions<B, C>(from, to, capture_key(p.board[to], kPawn), emit);
+  auto promotions = [&] {
+    for (u64 promo = pawns & S::seventh_rank; promo;) {
+      Square from = pop_lowest(promo);
+      Square ahead = from + S::forward;
+      if (!p.board[ahead]) emit_promotions<B, C>(from, ahead, 15, emit);
+      if (pawn_capture_toward_a[C][from] & targets) {
+        Square to = from + S::toward_a;
+        emit_promotions<B, C>(from, to, capture_key(p.board[to], kPawn), emit);
+      }
+      if (pawn_capture_toward_h[C][from] & targets) {
+        Square to = from + S::toward_h;
+        emit_promotions<B, C>(from, to, capture_key(p.board[to], kPawn), emit);
+      }
     }
-    if (pawn_capture_toward_h[C][from] & targets) {
-      Square to = from + S::toward_h;
-      emit_promotions<B, C>(from, to, capture_key(p.board[to], kPawn), emit);
+  };
+  auto pawn_captures = [&] {
+    const u64 others = pawns & ~S::seventh_rank;
+    for (u64 to_set = S::shift_toward_a(others) & targets; to_set;) {
+      Square to = pop_lowest(to_set);
+      emit(make_move_code(to - S::toward_a, to), capture_key(p.board[to], kPawn));
     }
-  }
-  const u64 others = pawns & ~S::seventh_rank;
-  for (u64 to_set = S::shift_toward_a(others) & targets; to_set;) {
-    Square to = pop_lowest(to_set);
-    emit(make_move_code(to - S::toward_a, to), capture_key(p.board[to], kPawn));
-  }
-  for (u64 to_set = S::shift_toward_h(others) & targets; to_set;) {
-    Square to = pop_lowest(to_set);
-    emit(make_move_code(to - S::toward_h, to), capture_key(p.board[to], kPawn));
-  }
-  if (Square ep = p.state.ep_square) {
-    if (file_of(ep) != 7 && p.board[ep - S::toward_a] == make_piece(kPawn, C))
-      emit(make_move_code(ep - S::toward_a, ep, kMoveEnPassant), 22);
-    if (file_of(ep) != 0 && p.board[ep - S::toward_h] == make_piece(kPawn, C))
-      emit(make_move_code(ep - S::toward_h, ep, kMoveEnPassant), 22);
+    for (u64 to_set = S::shift_toward_h(others) & targets; to_set;) {
+      Square to = pop_lowest(to_set);
+      emit(make_move_code(to - S::toward_h, to), capture_key(p.board[to], kPawn));
+    }
+    // En passant: the pawn capturing toward the a-file (on the h-file side of
+    // the target) first.
+    if (Square ep = p.state.ep_square) {
+      if (file_of(ep) != 7 && p.board[ep - S::toward_a] == make_piece(kPawn, C))
+        emit(make_move_code(ep - S::toward_a, ep, kMoveEnPassant), 22);
+      if (file_of(ep) != 0 && p.board[ep - S::toward_h] == make_piece(kPawn, C))
+        emit(make_move_code(ep - S::toward_h, ep, kMoveEnPassant), 22);
+    }
+  };
+  if constexpr (rule_pawn_captures_first<B>()) {
+    pawn_captures();
+    pieces();
+    promotions();
+  } else {
+    pieces();
+    promotions();
+    pawn_captures();
   }
   *m = 0;
 }
 
 template <class B, Colour C>
-inline void quiet_checks_for(SearchMove* moves, u64 free) {
+inline void quiet_checks_for(SearchMove* moves, u64 free, u64 attacks_them, SearchMove candidate_a,
+                             SearchMove candidate_b) {
   using S = Side<C>;
   const Position& p = current_position;
   SearchMove* m = moves;
@@ -138,6 +157,23 @@ inline void quiet_checks_for(SearchMove* moves, u64 free) {
   auto emit_all = [&](Square from, u64 to_set) {
     while (to_set) emit(from, pop_lowest(to_set));
   };
+  // Direct checks, and a slider's capture of a blocking pawn, pass the exchange
+  // test first where the configuration asks for it.
+  auto emit_checked = [&](Square from, Square to) {
+    if constexpr (rule_see_filtered_quiet_checks<B>()) {
+      if (!is_see_safe<B>(make_move_code(from, to))) return;
+    }
+    emit(from, to);
+  };
+  auto emit_all_checked = [&](Square from, u64 to_set) {
+    while (to_set) emit_checked(from, pop_lowest(to_set));
+  };
+  // Moves the caller wants tried as uncovering moves of the blocker on b.
+  auto candidates = [&](Square b) {
+    if (candidate_a && move_from(candidate_a) == b) *m++ = candidate_a;
+    if (candidate_b && move_from(candidate_b) == b) *m++ = candidate_b;
+  };
+  const u64 king_blocker_mask = rule_king_avoids_attacks<B>() ? ~attacks_them : ~u64{0};
   const u64 own = p.colour_bb[C];
   const u64 enemy_free = p.colour_bb[C ^ 1] & free;  // enemy pieces that may be taken here
   const u64 dest = free & ~own;
@@ -165,7 +201,7 @@ inline void quiet_checks_for(SearchMove* moves, u64 free) {
   // 1. Knights onto squares from which a knight attacks the king.
   for (u64 knights = piece_bb(kKnight, C); knights;) {
     Square s = pop_lowest(knights);
-    emit_all(s, knight_attacks[s] & knight_attacks[k] & dest);
+    emit_all_checked(s, knight_attacks[s] & knight_attacks[k] & dest);
   }
   // 2. Bishops and queens: uncover along a diagonal, or check directly.
   for (u64 sliders = piece_bb(kBishop, C) | piece_bb(kQueen, C); sliders;) {
@@ -175,15 +211,16 @@ inline void quiet_checks_for(SearchMove* moves, u64 free) {
     if (blockers) {
       Square b = static_cast<Square>(std::countr_zero(blockers));
       PieceCode code = p.board[b];
-      if (code == make_piece(kPawn, C ^ 1)) emit(s, b);
+      candidates(b);
+      if (code == make_piece(kPawn, C ^ 1)) emit_checked(s, b);
       else if (code == make_piece(kPawn, C)) blocking_pawn(b, true);
       else if (code == make_piece(kKnight, C)) emit_all(b, knight_attacks[b] & dest);
       else if (code == make_piece(kRook, C)) emit_all(b, rook_attacks(b) & dest);
-      else if (code == make_piece(kKing, C)) emit_all(b, king_attacks[b] & dest & off_bishop_lines[k]);
+      else if (code == make_piece(kKing, C)) emit_all(b, king_attacks[b] & dest & off_bishop_lines[k] & king_blocker_mask);
     } else {
       u64 to_set = (sd1 & kd2) | (sd2 & kd1);
       if (p.board[s] == make_piece(kQueen, C)) to_set |= (rook_attacks(s) & (kd1 | kd2)) | ((sd1 | sd2) & (kr | kf));
-      emit_all(s, to_set & dest);
+      emit_all_checked(s, to_set & dest);
     }
   }
   // 3. Rooks and queens along ranks and files.
@@ -194,13 +231,14 @@ inline void quiet_checks_for(SearchMove* moves, u64 free) {
     if (blockers) {
       Square b = static_cast<Square>(std::countr_zero(blockers));
       PieceCode code = p.board[b];
-      if (code == make_piece(kPawn, C ^ 1)) emit(s, b);
+      candidates(b);
+      if (code == make_piece(kPawn, C ^ 1)) emit_checked(s, b);
       else if (code == make_piece(kPawn, C)) blocking_pawn(b, rank_of(b) == rank_of(s));
       else if (code == make_piece(kKnight, C)) emit_all(b, knight_attacks[b] & dest);
       else if (code == make_piece(kBishop, C)) emit_all(b, bishop_attacks(b) & dest);
-      else if (code == make_piece(kKing, C)) emit_all(b, king_attacks[b] & dest & off_rook_lines[k]);
+      else if (code == make_piece(kKing, C)) emit_all(b, king_attacks[b] & dest & off_rook_lines[k] & king_blocker_mask);
     } else {
-      emit_all(s, ((sr & kf) | (sf & kr)) & dest);
+      emit_all_checked(s, ((sr & kf) | (sf & kr)) & dest);
     }
   }
   // 4. Pawn checks onto the two squares from which an own pawn attacks the king.
@@ -212,7 +250,7 @@ inline void quiet_checks_for(SearchMove* moves, u64 free) {
   const bool a_ok = file_of(k) != 0 && on_board(a_side) && (pawn_squares & bit(a_side));
   auto push = [&](bool ok, int t) {
     int from = t - S::forward;
-    if (ok && on_board(from) && !p.board[t] && p.board[from] == own_pawn) emit(from, t);
+    if (ok && on_board(from) && !p.board[t] && p.board[from] == own_pawn) emit_checked(from, t);
   };
   auto capture = [&](bool ok, int t, int dir, const auto& table) {
     if (!ok || !(bit(t) & enemy_free)) return;
@@ -223,7 +261,7 @@ inline void quiet_checks_for(SearchMove* moves, u64 free) {
     if (!ok || p.board[t]) return;
     int mid = t - S::forward, from = mid - S::forward;
     if (!on_board(from) || !(bit(from) & S::second_rank)) return;
-    if (!p.board[mid] && p.board[from] == own_pawn) emit(from, t);
+    if (!p.board[mid] && p.board[from] == own_pawn) emit_checked(from, t);
   };
   push(h_ok, h_side);
   push(a_ok, a_side);
@@ -333,6 +371,9 @@ inline void quiet_moves_for(SearchMove* moves, u64 attacked, const SearchMove (&
     SearchMove mv = make_move_code(from, to, flags);
     if (mv == skip[0] || mv == skip[1] || mv == skip[2] || mv == skip[3] || mv == skip[4]) return;
     u32 key = history[(code - 2) * 64 + to];
+    if constexpr (rule_halve_king_history<B>()) {
+      if (code == make_piece(kKing, C) && !(flags & kMoveCastle)) key >>= 1;
+    }
     // Stable insertion, highest key first.
     u32 j = n++;
     while (j > 0 && keys[j - 1] < key) {
@@ -373,7 +414,11 @@ inline void quiet_moves_for(SearchMove* moves, u64 attacked, const SearchMove (&
   piece_moves(kQueen, [](Square s) { return queen_attacks(s); });
   if constexpr (has_kind<B, C, kBishop>) piece_moves(kBishop, [](Square s) { return bishop_attacks(s); });
   if constexpr (has_kind<B, C, kRook>) piece_moves(kRook, [](Square s) { return rook_attacks(s); });
-  piece_moves(kKing, [](Square s) { return king_attacks[s]; });
+  if constexpr (rule_king_avoids_attacks<B>()) {
+    piece_moves(kKing, [attacked](Square s) { return king_attacks[s] & ~attacked; });
+  } else {
+    piece_moves(kKing, [](Square s) { return king_attacks[s]; });
+  }
   moves[n] = 0;
 }
 
@@ -381,24 +426,30 @@ inline void quiet_moves_for(SearchMove* moves, u64 attacked, const SearchMove (&
 
 // Captures of enemy pieces in the target mask of the side to move, every
 // promotion and every en-passant capture, with their capture keys; the moves end
-// with 0, the keys are not terminated.
+// with 0, the keys are not terminated.  `attacks_them` (the opponent's attack
+// set) is read only by configurations whose king avoids attacked squares.
 template <class B = GeneralBoard>
-inline void generate_captures(SearchMove* moves, u32* keys, u64 targets_if_black, u64 targets_if_white) {
+inline void generate_captures(SearchMove* moves, u32* keys, u64 targets_if_black, u64 targets_if_white,
+                              u64 attacks_them = 0) {
   if (current_position.side_to_move == kWhite)
-    movegen_detail::captures_for<B, kWhite>(moves, keys, targets_if_white);
+    movegen_detail::captures_for<B, kWhite>(moves, keys, targets_if_white, attacks_them);
   else
-    movegen_detail::captures_for<B, kBlack>(moves, keys, targets_if_black);
+    movegen_detail::captures_for<B, kBlack>(moves, keys, targets_if_black, attacks_them);
 }
 
 // Non-capturing checks (and captures of enemy pieces inside the free mask) of
 // the side to move, ending with 0.  The free mask is the complement of the
-// capture targets the same caller gave generate_captures.
+// capture targets the same caller gave generate_captures.  A candidate move
+// whose from-square is the single piece between an own slider and the enemy
+// king is written before that piece's own moves (0 for none);
+// `attacks_them` is read only by configurations whose king avoids attacks.
 template <class B = GeneralBoard>
-inline void generate_quiet_checks(SearchMove* moves, u64 free_if_black, u64 free_if_white) {
+inline void generate_quiet_checks(SearchMove* moves, u64 free_if_black, u64 free_if_white, u64 attacks_them = 0,
+                                  SearchMove candidate_a = 0, SearchMove candidate_b = 0) {
   if (current_position.side_to_move == kWhite)
-    movegen_detail::quiet_checks_for<B, kWhite>(moves, free_if_white);
+    movegen_detail::quiet_checks_for<B, kWhite>(moves, free_if_white, attacks_them, candidate_a, candidate_b);
   else
-    movegen_detail::quiet_checks_for<B, kBlack>(moves, free_if_black);
+    movegen_detail::quiet_checks_for<B, kBlack>(moves, free_if_black, attacks_them, candidate_a, candidate_b);
 }
 
 // Moves out of check for the side to move (which must be in check).  King moves
