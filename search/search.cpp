@@ -1,1 +1,76 @@
-// The general search configuration.
+// The general search configuration: its statics, the instantiation of the
+// search templates, and the roots that run it on a stack of its own.
+#include "search/search.h"
+
+#include <pthread.h>
+
+#include <cstring>
+
+#include "search/search_core.h"
+#include "uci/position_command.h"
+#include "position/move_text.h"
+#include "uci/worker_team.h"
+
+namespace orvex {
+
+u32 last_currline_tick = 0;
+
+namespace {
+
+// Deep lines (extensions, quiescence) need more stack than a default thread
+// or process stack guarantees, so every search runs on a thread of its own
+// with this much stack while the caller waits for it.
+constexpr std::size_t kSearchStackBytes = std::size_t{64} << 20;
+
+void* run_search_thread(void* arg) {
+  (*static_cast<void (**)()>(arg))();
+  return nullptr;
+}
+
+void run_on_search_stack(void (*body)()) {
+  pthread_attr_t attr;
+  pthread_t thread;
+  bool started = false;
+  if (pthread_attr_init(&attr) == 0) {
+    if (pthread_attr_setstacksize(&attr, kSearchStackBytes) == 0)
+      started = pthread_create(&thread, &attr, run_search_thread, &body) == 0;
+    pthread_attr_destroy(&attr);
+  }
+  if (started)
+    pthread_join(thread, nullptr);
+  else
+    body();  // no thread to be had: search on the caller's stack
+}
+
+}  // namespace
+
+u64 shown_nodes() {
+  const SearchStatus& st = search_status;
+  const i32 processes = process_team.process_count > 0 ? process_team.process_count : 1;
+  return shown_node_count(st.node_batches, st.node_countdown, static_cast<u32>(processes));
+}
+
+std::size_t write_move_text(SearchMove m, char* out) {
+  char text[6];
+  move_to_text(m, text);
+  const std::size_t len = std::strlen(text);
+  std::memcpy(out, text, len + 1);
+  return len;
+}
+
+void recentre_lazy_window(i32 score) {
+  // The phase weights of the root's material entry always sum to 256, so the
+  // blended score is the score itself.
+  i32 q = score;
+  if (current_position.side_to_move == kBlack) q = -q;
+  lazy_low = q >= 0 ? -3 : q / 3399 - 4;
+  lazy_high = q <= 0 ? 3 : q / 3399 + 4;
+}
+
+void restore_root_position() { reapply_position_line(); }
+
+void search_root() { run_on_search_stack(&search_root_driver<GeneralConfig>); }
+
+void search_root_worker() { run_on_search_stack(&search_root_driver<GeneralConfig>); }
+
+}  // namespace orvex

@@ -1,0 +1,27 @@
+// The alpha-beta search: the root driver with iterative deepening, the root
+// move loop with its progress lines, the zero-window and PV node searches and
+// the quiescence search.  The node searches and the root are templates over a
+// search configuration (search/search_core.h); the general configuration is
+// the one instantiated here.
+#pragma once
+#include "position/types.h"
+
+namespace orvex {
+
+// Thrown by the node poll when a stop is requested or the hard time limit is
+// spent, and caught only by the root drivers, which then set the position up
+// again from the stored position text.  Every frame between the poll and the
+// root is left as it stands.
+struct SearchAborted {};
+
+// Runs one search of the general configuration on current_position with the
+// limits of search_limits; leaves its result in search_status.
+void search_root();
+// The root of worker processes.  Until the worker configuration exists it
+// runs the general configuration.
+void search_root_worker();
+
+// Tick of the last "info currline" line (persists across searches).
+extern u32 last_currline_tick;
+
+}  // namespace orvex

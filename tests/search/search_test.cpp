@@ -1,0 +1,328 @@
+// The general search on fixed positions: mates, draws, aborts, the line walk
+// through the table, a share of the WAC suite, and node-count determinism.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "position/fen.h"
+#include "position/keys.h"
+#include "position/position.h"
+#include "search/search.h"
+#include "search/search_core.h"
+#include "search/tt.h"
+#include "uci/limits.h"
+#include "uci/output.h"
+#include "uci/position_command.h"
+#include "uci/worker_team.h"
+
+namespace orvex {
+namespace {
+
+// The searches poll standard input; the end of input would end the process.
+// Give them an open pipe with nothing in it.
+class IdleInput : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    ASSERT_GE(dup2(fds[0], 0), 0);
+    close(fds[0]);
+    writer_ = fds[1];
+  }
+  void TearDown() override { close(writer_); }
+
+ private:
+  int writer_ = -1;
+};
+const ::testing::Environment* const kIdleInput = ::testing::AddGlobalTestEnvironment(new IdleInput);
+
+// 2^16 entries (1 MB) plus the three spare ones.
+std::vector<TtEntry>& table_memory() {
+  static std::vector<TtEntry> memory((1u << 16) + 3);
+  return memory;
+}
+
+class SearchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    tt_attach(table_memory().data(), table_memory().size());
+    quiet = 1;
+    process_team.process_count = 1;
+  }
+  void TearDown() override { tt_detach(); }
+
+  // A fresh search state: cleared table, ages and iteration counters as at
+  // start-up, so that every search depends only on its position.
+  static void fresh_state() {
+    tt_zero();
+    reset_tt_ages();
+    reset_search_limits();
+    reset_searcher_status();
+    search_status.iteration = 0;
+    search_status.last_iteration = 13;
+  }
+
+  // Sets the position from a "position" text, as the interpreter stores it.
+  static void set_position(const std::string& text) { handle_position_command(text.c_str()); }
+
+  // Searches to a shown depth (iteration depth + 3) and returns the counted nodes.
+  static u64 search_depth(const std::string& fen, int shown_depth) {
+    set_position("position fen " + fen);
+    fresh_state();
+    search_limits.depth_limit = shown_depth + 3;
+    search_root();
+    return search_status.node_batches * 1024 - static_cast<u64>(search_status.node_countdown);
+  }
+
+  static std::string best_text() {
+    char text[8];
+    write_move_text(search_status.best_move, text);
+    return text;
+  }
+};
+
+// ---- mates ----
+
+struct MateCase {
+  const char* fen;
+  const char* move;
+  int moves;  // mate in this many moves
+};
+
+TEST_F(SearchTest, FindsMatesForBothSides) {
+  const MateCase cases[] = {
+      {"6k1/5ppp/8/8/8/8/8/R5K1 w - -", "a1a8", 1},
+      {"r5k1/8/8/8/8/8/5PPP/6K1 b - -", "a8a1", 1},
+      {"r1bq2rk/pp3pbp/2p1p1pQ/7P/3P4/2PB1N2/PP3PPR/2KR4 w - -", "h6h7", 2},
+      {"5k2/6pp/p1qN4/1p1p4/3P4/2PKP2Q/PP3r2/3R4 b - -", "c6c4", 2},
+      {"r3q1kr/ppp5/3p2pQ/8/3PP1b1/5R2/PPP3P1/5RK1 w - -", "f3f8", 3},
+      {"4r1k1/5bpp/2p5/3pr3/8/1B3pPq/PPR2P2/2R2QK1 b - -", "e5e1", 3},
+  };
+  for (const MateCase& c : cases) {
+    SCOPED_TRACE(c.fen);
+    search_depth(c.fen, 2 * c.moves + 1);
+    EXPECT_EQ(best_text(), c.move);
+    EXPECT_EQ(search_status.best_score, kMateScore - (2 * c.moves - 1));
+    EXPECT_EQ(mate_moves(search_status.best_score), c.moves);
+  }
+}
+
+// A root without a legal move is not searched: the move stays none.
+TEST_F(SearchTest, MatedAndStalematedRootsHaveNoMove) {
+  const char* fens[] = {
+      "rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq -",  // mated
+      "k7/8/1Q6/8/8/8/8/7K b - -",                                  // stalemated
+  };
+  for (const char* fen : fens) {
+    SCOPED_TRACE(fen);
+    search_depth(fen, 10);
+    EXPECT_EQ(search_status.best_move, 0u);
+    // At most one root move: the search ends after iteration 8.
+    EXPECT_EQ(search_status.last_iteration, 8);
+  }
+}
+
+// Mate is preferred to the many moves that stalemate.
+TEST_F(SearchTest, PrefersMateToStalemate) {
+  search_depth("k7/2Q5/1K6/8/8/8/8/8 w - -", 3);
+  EXPECT_EQ(search_status.best_score, kMateScore - 1);
+}
+
+// ---- draws ----
+
+TEST_F(SearchTest, PerpetualCheckSavesALostPosition) {
+  // White is a queen and a rook down but checks for ever: Qf6+ Kg8 Qg5+ Kh8.
+  search_depth("5r1k/5p1p/8/8/8/5Q2/q4PPP/6K1 w - -", 6);
+  EXPECT_EQ(best_text(), "f3f6");
+  EXPECT_EQ(search_status.best_score, 0);
+}
+
+TEST_F(SearchTest, FiftyMoveRuleDrawsAWonEnding) {
+  // One ply before the fifty-move limit: no mate in one, so every move draws.
+  set_position("position fen 8/8/8/3k4/8/8/8/KQ6 w - - 99 80");
+  current_position.state.fifty = 99;  // more plies than the kept key history
+  fresh_state();
+  search_limits.depth_limit = 5 + 3;
+  search_root();
+  EXPECT_EQ(search_status.best_score, 0);
+  // The same position without the counter is a clear win.
+  search_depth("8/8/8/3k4/8/8/8/KQ6 w - -", 5);
+  EXPECT_GT(search_status.best_score, 500);
+}
+
+TEST_F(SearchTest, RepetitionTestStaysInsideTheKeptHistory) {
+  // fifty far above the number of stored keys: the test looks only at keys
+  // that exist.
+  set_position("position fen 8/8/8/3k4/8/8/8/KQ6 w - -");
+  current_position.state.fifty = 90;
+  EXPECT_FALSE(is_repetition());
+  set_position("position startpos moves g1f3 g8f6 f3g1 f6g8");
+  EXPECT_TRUE(is_repetition());
+  set_position("position startpos moves g1f3 g8f6 f3g1");
+  EXPECT_FALSE(is_repetition());
+}
+
+// ---- abort ----
+
+TEST_F(SearchTest, AbortRestoresTheStoredPosition) {
+  const std::string text = "position fen r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3 moves f1b5 a7a6";
+  set_position(text);
+  const u64 key = current_position.state.key;
+  const u32 history = current_position.state.history_count;
+  for (int round = 0; round < 2; ++round) {
+    fresh_state();
+    search_limits.hard_time_ms = 0;  // spent at the first node poll
+    search_root();
+    EXPECT_EQ(current_position.state.key, key);
+    EXPECT_EQ(current_position.state.history_count, history);
+    EXPECT_EQ(std::string(position_line), text);
+    EXPECT_NE(search_status.best_move, 0u);
+  }
+}
+
+TEST_F(SearchTest, StopRequestEndsTheSearchAfterTheIteration) {
+  set_position("position startpos");
+  fresh_state();
+  search_status.stop_requested = 1;
+  search_root();
+  EXPECT_EQ(search_status.last_iteration, 1);
+  EXPECT_NE(search_status.best_move, 0u);
+}
+
+// ---- line walk ----
+
+TEST_F(SearchTest, LineWalkStopsAtUnplayableStoredMoves) {
+  set_position("position fen 4k3/8/8/8/8/8/4R3/4K3 w - -");
+  fresh_state();
+  const u64 root_key = current_position.state.key;
+  // Stored line e2a2 e8d8 a2d2 d8d7: the last move walks onto the rook's
+  // file and is not playable, so the line ends before it.
+  UndoRecord u;
+  const SearchMove first = make_move_code(12, 8);  // e2a2
+  make_move(first, u);
+  tt_store_exact(static_cast<u16>(make_move_code(60, 59)), 10, 0);  // e8d8, playable
+  UndoRecord u2;
+  make_move(make_move_code(60, 59), u2);
+  tt_store_exact(static_cast<u16>(make_move_code(8, 11)), 10, 0);  // a2d2, playable
+  UndoRecord u3;
+  make_move(make_move_code(8, 11), u3);
+  tt_store_exact(static_cast<u16>(make_move_code(59, 51)), 10, 0);  // d8d7: onto the rook's file, illegal
+  unmake_move(make_move_code(8, 11), u3);
+  unmake_move(make_move_code(60, 59), u2);
+  unmake_move(first, u);
+  ASSERT_EQ(current_position.state.key, root_key);
+
+  char text[256];
+  walk_line<GeneralConfig>(first, 64, [](const TtEntry&) { return true; }, text, sizeof text);
+  EXPECT_STREQ(text, "e2a2 e8d8 a2d2");
+  EXPECT_EQ(current_position.state.key, root_key);
+  // A depth condition the entries miss ends the line after the first move.
+  walk_line<GeneralConfig>(first, 64, [](const TtEntry& e) { return e.move_depth >= 12; }, text, sizeof text);
+  EXPECT_STREQ(text, "e2a2");
+}
+
+// ---- WAC ----
+
+// Whether a SAN text ("Nxf7+", "exd5", "O-O", "e8=Q") names the move.
+bool san_matches(const std::string& san_in, SearchMove m) {
+  std::string san;
+  for (char c : san_in)
+    if (c != '+' && c != '#' && c != '!' && c != '?' && c != 'x' && c != '=') san += c;
+  const Position& pos = current_position;
+  const Square from = move_from(m), to = move_to(m);
+  const PieceCode piece = pos.board[from];
+  if (san == "O-O" || san == "0-0") return is_king(piece) && file_of(to) == 6 && file_of(from) == 4;
+  if (san == "O-O-O" || san == "0-0-0") return is_king(piece) && file_of(to) == 2 && file_of(from) == 4;
+  PieceType type = kPawn;
+  std::size_t i = 0;
+  if (!san.empty() && std::strchr("NBRQK", san[0])) {
+    type = static_cast<PieceType>(std::strchr("PNBRQK", san[0]) - "PNBRQK");
+    i = 1;
+  }
+  char promo = 0;
+  if (!san.empty() && std::strchr("NBRQ", san.back()) && type == kPawn) {
+    promo = san.back();
+    san.pop_back();
+  }
+  if (san.size() < i + 2) return false;
+  const std::string dest = san.substr(san.size() - 2);
+  const std::string qual = san.substr(i, san.size() - 2 - i);
+  if (type_of(piece) != type) return false;
+  if (dest[0] - 'a' != static_cast<int>(file_of(to)) || dest[1] - '1' != static_cast<int>(rank_of(to))) return false;
+  for (char c : qual) {
+    if (c >= 'a' && c <= 'h' && c - 'a' != static_cast<int>(file_of(from))) return false;
+    if (c >= '1' && c <= '8' && c - '1' != static_cast<int>(rank_of(from))) return false;
+  }
+  const u32 field = m & kMovePromoMask;
+  const char move_promo = field == kMovePromoQueen ? 'Q' : field == kMovePromoRook ? 'R' : field == kMovePromoKnight ? 'N' : 0;
+  return promo == move_promo;
+}
+
+TEST_F(SearchTest, SanMatcher) {
+  set_position("position fen r3k2r/1P6/8/8/8/2N3N1/8/R3K2R w KQkq -");
+  EXPECT_TRUE(san_matches("O-O", make_move_code(4, 6, kMoveCastle)));
+  EXPECT_TRUE(san_matches("O-O-O", make_move_code(4, 2, kMoveCastle)));
+  EXPECT_TRUE(san_matches("Nce4", make_move_code(18, 28)));
+  EXPECT_FALSE(san_matches("Nge4", make_move_code(18, 28)));
+  EXPECT_TRUE(san_matches("bxa8=Q+", make_move_code(49, 56, kMovePromoQueen)));
+  EXPECT_FALSE(san_matches("bxa8=N", make_move_code(49, 56, kMovePromoQueen)));
+  EXPECT_TRUE(san_matches("Rd1", make_move_code(0, 3)));
+}
+
+TEST_F(SearchTest, SolvesAShareOfWinAtChessSlow) {
+#ifdef ORVEX_SANITIZED
+  const int count = 20;
+#else
+  const int count = 100;
+#endif
+  const int depth = 5;
+  // The data folder beside the checkout, or where ORVEX_DATA_DIR says.
+  const char* dir = std::getenv("ORVEX_DATA_DIR");
+  std::ifstream in(std::string(dir ? dir : ORVEX_DATA_DIR) + "/wac.epd");
+  if (!in) GTEST_SKIP() << "wac.epd not found";
+  std::string line;
+  int tried = 0, solved = 0;
+  while (tried < count && std::getline(in, line)) {
+    const std::size_t bm = line.find(" bm ");
+    if (bm == std::string::npos) continue;
+    // FEN: the first four fields.
+    std::istringstream fields(line);
+    std::string f[4];
+    for (std::string& s : f) fields >> s;
+    const std::string fen = f[0] + " " + f[1] + " " + f[2] + " " + f[3];
+    const std::string moves = line.substr(bm + 4, line.find(';', bm) - bm - 4);
+    search_depth(fen, depth);
+    ++tried;
+    std::istringstream alts(moves);
+    std::string san;
+    bool ok = false;
+    while (alts >> san) ok = ok || san_matches(san, search_status.best_move);
+    solved += ok;
+  }
+  std::printf("WAC: %d of %d solved at depth %d\n", solved, tried, depth);
+  EXPECT_GE(solved * 100, tried * 75);
+}
+
+// ---- determinism ----
+
+TEST_F(SearchTest, NodeCountsRepeat) {
+  const char* fen = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -";
+  const u64 first = search_depth(fen, 6);
+  const SearchMove move = search_status.best_move;
+  const i32 score = search_status.best_score;
+  const u64 second = search_depth(fen, 6);
+  EXPECT_GT(first, 1000u);
+  EXPECT_EQ(first, second);
+  EXPECT_EQ(search_status.best_move, move);
+  EXPECT_EQ(search_status.best_score, score);
+}
+
+}  // namespace
+}  // namespace orvex
