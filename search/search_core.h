@@ -41,6 +41,7 @@ namespace orvex {
 // `history`, the first contempt copy and the general MultiPV records.
 struct GeneralConfig {
   using Board = GeneralBoard;
+  using Eval = GeneralEval;
   static HistoryTable& history() { return orvex::history; }
   static i32 contempt() { return engine_options.contempt_copies[0]; }
   static MultiPvLine* multipv_lines() { return orvex::multipv_lines.data(); }
@@ -59,6 +60,7 @@ i32 qsearch_in_check(i32 alpha, i32 beta, i32 qd, PlyRecord* rec);
 template <class Cfg>
 i32 qsearch(i32 alpha, i32 beta, i32 qd, PlyRecord* rec) {
   using B = typename Cfg::Board;
+  using E = typename Cfg::Eval;
   Position& pos = current_position;
   const i32 p = ply_of(rec);
   if (pos.state.fifty >= 100 || is_repetition()) return kDrawScore;
@@ -114,7 +116,7 @@ i32 qsearch(i32 alpha, i32 beta, i32 qd, PlyRecord* rec) {
       if (qd < 3 && !safe) continue;
       UndoRecord undo;
       make_move<B>(m, undo);
-      const bool child_check = evaluate(*child);
+      const bool child_check = evaluate_with<E>(*child);
       if (mover_king_attacked(*child)) {
         unmake_move<B>(m, undo);
         continue;
@@ -143,7 +145,7 @@ i32 qsearch(i32 alpha, i32 beta, i32 qd, PlyRecord* rec) {
     if (qd < 10 && !safe) continue;
     UndoRecord undo;
     make_move<B>(m, undo);
-    compute_attacks(*child);
+    compute_attacks_with<E>(*child);
     if (mover_king_attacked(*child)) {
       unmake_move<B>(m, undo);
       continue;
@@ -165,12 +167,13 @@ i32 qsearch(i32 alpha, i32 beta, i32 qd, PlyRecord* rec) {
 template <class Cfg>
 i32 qsearch_in_check(i32 alpha, i32 beta, i32 qd, PlyRecord* rec) {
   using B = typename Cfg::Board;
+  using E = typename Cfg::Eval;
   Position& pos = current_position;
   const i32 p = ply_of(rec);
   if (is_repetition()) return kDrawScore;
   if (p >= kMaxSearchPly) {
     // Quiet checks fill only the attack sets: evaluate before scoring.
-    evaluate(*rec);
+    evaluate_with<E>(*rec);
     return rec->static_eval;
   }
 
@@ -209,7 +212,7 @@ i32 qsearch_in_check(i32 alpha, i32 beta, i32 qd, PlyRecord* rec) {
     const SearchMove m = list[i].move;
     UndoRecord undo;
     make_move<B>(m, undo);
-    const bool child_check = evaluate(*child);
+    const bool child_check = evaluate_with<E>(*child);
     if (mover_king_attacked(*child)) {
       unmake_move<B>(m, undo);
       continue;
@@ -310,6 +313,7 @@ inline bool is_reversing_move(SearchMove m, i32 ply) {
 template <class Cfg>
 i32 search_zero_window(i32 beta, i32 depth, PlyRecord* rec, u8 f) {
   using B = typename Cfg::Board;
+  using E = typename Cfg::Eval;
   Position& pos = current_position;
   SearchStatus& st = search_status;
   const i32 p = ply_of(rec);
@@ -458,7 +462,7 @@ i32 search_zero_window(i32 beta, i32 depth, PlyRecord* rec, u8 f) {
     }
     UndoRecord undo;
     make_move<B>(m, undo);
-    const bool child_check = evaluate(*child);
+    const bool child_check = evaluate_with<E>(*child);
     if (mover_king_attacked(*child)) {
       unmake_move<B>(m, undo);
       continue;
@@ -516,6 +520,7 @@ i32 search_zero_window(i32 beta, i32 depth, PlyRecord* rec, u8 f) {
 template <class Cfg>
 i32 search_zero_window_in_check(i32 beta, i32 depth, PlyRecord* rec, u8 f) {
   using B = typename Cfg::Board;
+  using E = typename Cfg::Eval;
   Position& pos = current_position;
   const i32 p = ply_of(rec);
 
@@ -562,7 +567,7 @@ i32 search_zero_window_in_check(i32 beta, i32 depth, PlyRecord* rec, u8 f) {
     }
     UndoRecord undo;
     make_move<B>(m, undo);
-    const bool child_check = evaluate(*child);
+    const bool child_check = evaluate_with<E>(*child);
     if (mover_king_attacked(*child)) {
       unmake_move<B>(m, undo);
       continue;
@@ -612,6 +617,7 @@ inline i32 probe_capture_value(PieceCode captured) {
 template <class Cfg>
 i32 search_pv(i32 alpha, i32 beta, i32 depth, u8 in_check, PlyRecord* rec) {
   using B = typename Cfg::Board;
+  using E = typename Cfg::Eval;
   Position& pos = current_position;
   SearchStatus& st = search_status;
   const EngineOptions& opt = engine_options;
@@ -734,7 +740,7 @@ i32 search_pv(i32 alpha, i32 beta, i32 depth, u8 in_check, PlyRecord* rec) {
 
     UndoRecord undo;
     make_move<B>(m, undo);
-    const bool gives_check = evaluate(*child);
+    const bool gives_check = evaluate_with<E>(*child);
     i32 o = 0;
     if (probing) o = 40 * probe_capture_value(undo.captured) - (gives_check ? 100 : 0);
     if (mover_king_attacked(*child)) {
@@ -805,6 +811,7 @@ i32 search_pv(i32 alpha, i32 beta, i32 depth, u8 in_check, PlyRecord* rec) {
 template <class Cfg, class Accept>
 std::size_t walk_line(SearchMove first, i32 limit, Accept accept, char* out, std::size_t cap) {
   using B = typename Cfg::Board;
+  using E = typename Cfg::Eval;
   SearchMove made[64];
   UndoRecord undo[64];
   i32 n = 0;
@@ -816,7 +823,7 @@ std::size_t walk_line(SearchMove first, i32 limit, Accept accept, char* out, std
     if (!is_pseudo_legal<B>(m)) break;
     make_move<B>(m, undo[n]);
     PlyRecord scratch;
-    compute_attacks(scratch);
+    compute_attacks_with<E>(scratch);
     if (mover_king_attacked(scratch)) {
       unmake_move<B>(m, undo[n]);
       break;
@@ -891,6 +898,7 @@ inline void sort_root_moves(u32 n) {
 template <class Cfg>
 i32 search_root_moves(i32 /*alpha*/, i32 /*beta*/, i32 depth) {
   using B = typename Cfg::Board;
+  using E = typename Cfg::Eval;
   Position& pos = current_position;
   SearchStatus& st = search_status;
   EngineOptions& opt = engine_options;
@@ -924,7 +932,7 @@ i32 search_root_moves(i32 /*alpha*/, i32 /*beta*/, i32 depth) {
                       (rank_of(move_to(m)) == 6 || rank_of(move_to(m)) == 1) && is_see_safe<B>(m);
     UndoRecord undo;
     make_move<B>(m, undo);
-    const bool gives_check = evaluate(*child);
+    const bool gives_check = evaluate_with<E>(*child);
     const i32 d = depth - 2 + ((push || gives_check) ? 2 : 0);
     i32 score;
     if (best == kNoMoveScore || d / 2 <= 0 || i < opt.multipv) {
@@ -1072,6 +1080,7 @@ inline bool named_in_searchmoves(SearchMove m) {
 template <class Cfg>
 u32 build_root_moves(bool in_check) {
   using B = typename Cfg::Board;
+  using E = typename Cfg::Eval;
   Position& pos = current_position;
   RootMoveList& rl = root_list;
   u32 n = 0;
@@ -1092,7 +1101,7 @@ u32 build_root_moves(bool in_check) {
     const SearchMove m = rl.moves[i];
     UndoRecord undo;
     make_move<B>(m, undo);
-    evaluate(search_stack[1]);
+    evaluate_with<E>(search_stack[1]);
     const bool legal = !mover_king_attacked(search_stack[1]);
     unmake_move<B>(m, undo);
     if (legal && named_in_searchmoves(m)) rl.moves[kept++] = m;
@@ -1119,6 +1128,7 @@ void restore_root_position();
 
 template <class Cfg>
 void search_root_driver() {
+  using E = typename Cfg::Eval;
   Position& pos = current_position;
   SearchStatus& st = search_status;
   SearchLimits& lim = search_limits;
@@ -1128,7 +1138,7 @@ void search_root_driver() {
   // Preparation.
   lazy_low = -500;
   lazy_high = 500;
-  const bool in_check = evaluate(search_stack[0]);
+  const bool in_check = evaluate_with<E>(search_stack[0]);
   advance_tt_age();
   clear_killers(search_stack);
   reset_history(Cfg::history());

@@ -13,11 +13,13 @@
 
 #include "position/fen.h"
 #include "position/keys.h"
+#include "position/move_text.h"
 #include "position/position.h"
 #include "search/search.h"
 #include "search/search_core.h"
 #include "search/tt.h"
 #include "uci/limits.h"
+#include "uci/options.h"
 #include "uci/output.h"
 #include "uci/position_command.h"
 #include "uci/worker_team.h"
@@ -194,6 +196,54 @@ TEST_F(SearchTest, StopRequestEndsTheSearchAfterTheIteration) {
   search_root();
   EXPECT_EQ(search_status.last_iteration, 1);
   EXPECT_NE(search_status.best_move, 0u);
+}
+
+// ---- root moves ----
+
+TEST_F(SearchTest, SearchMovesRestrictTheRoot) {
+  // Castling, en passant and an under-promotion are named like any move.
+  const char* fen = "4k3/1P6/8/3pP3/8/8/8/4K2R w K d6";
+  for (const char* move : {"e1g1", "e5d6", "b7b8n", "b7b8r", "h1h5"}) {
+    SCOPED_TRACE(move);
+    set_position(std::string("position fen ") + fen);
+    fresh_state();
+    search_limits.searchmoves[0] = parse_uci_move(move);
+    search_limits.depth_limit = 4 + 3;
+    search_root();
+    EXPECT_EQ(best_text(), move);
+  }
+}
+
+TEST_F(SearchTest, MultiPvKeepsTheBestLinesInOrder) {
+  set_position("position startpos");
+  fresh_state();
+  engine_options.multipv = 3;
+  search_limits.depth_limit = 6 + 3;
+  search_root();
+  engine_options.multipv = 1;
+  ASSERT_EQ(multipv_count, 3u);
+  EXPECT_GE(multipv_lines[0].score, multipv_lines[1].score);
+  EXPECT_GE(multipv_lines[1].score, multipv_lines[2].score);
+  EXPECT_NE(multipv_lines[0].move, multipv_lines[1].move);
+  EXPECT_NE(multipv_lines[1].move, multipv_lines[2].move);
+  EXPECT_EQ(multipv_lines[0].move, search_status.best_move);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(std::strncmp(multipv_lines[i].text, "depth 6 score cp ", 17), 0);
+}
+
+// ---- ply bound ----
+
+TEST_F(SearchTest, NodesAtTheDeepestPlyReturnTheirEvaluation) {
+  // White to move can win a queen; at the deepest ply the node does not look.
+  set_position("position fen 4k3/8/8/3q4/8/8/3R4/4K3 w - -");
+  fresh_state();
+  PlyRecord* deep = &search_stack[kMaxSearchPly];
+  PlyRecord* shallow = &search_stack[2];
+  evaluate_with<GeneralEval>(*deep);
+  evaluate_with<GeneralEval>(*shallow);
+  EXPECT_EQ(qsearch<GeneralConfig>(-kMateScore, kMateScore, 0, deep), deep->static_eval);
+  EXPECT_EQ(search_zero_window<GeneralConfig>(0, 8, deep, 0), deep->static_eval);
+  EXPECT_EQ(search_pv<GeneralConfig>(-kMateScore, kMateScore, 8, 0, deep), deep->static_eval);
+  EXPECT_GT(qsearch<GeneralConfig>(-kMateScore, kMateScore, 0, shallow), shallow->static_eval + 500);
 }
 
 // ---- line walk ----
