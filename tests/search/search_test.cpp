@@ -116,6 +116,21 @@ TEST_F(SearchTest, FindsMatesForBothSides) {
   }
 }
 
+// A mate found before iteration 6 does not end the search; from there on it
+// does, unless the search is infinite.
+TEST_F(SearchTest, MateScoresEndTheIterationsFromTheSixth) {
+  search_depth("6k1/5ppp/8/8/8/8/8/R5K1 w - -", 20);
+  EXPECT_EQ(search_status.last_iteration, 6);
+  EXPECT_EQ(search_status.decisive_result, 1);
+}
+
+// A root with a single legal move is searched to iteration 8 only.
+TEST_F(SearchTest, SingleMoveRootStopsAtIterationEight) {
+  search_depth("k7/8/8/8/8/8/1q6/K7 w - -", 20);
+  EXPECT_EQ(best_text(), "a1b2");
+  EXPECT_EQ(search_status.last_iteration, 8);
+}
+
 // A root without a legal move is not searched: the move stays none.
 TEST_F(SearchTest, MatedAndStalematedRootsHaveNoMove) {
   const char* fens[] = {
@@ -369,6 +384,7 @@ TEST_F(SearchTest, NodeCountsRepeat) {
   const i32 score = search_status.best_score;
   const u64 second = search_depth(fen, 6);
   EXPECT_GT(first, 1000u);
+  EXPECT_EQ(search_status.last_iteration, 6 + 3);  // "depth 6" ends after that iteration
   EXPECT_EQ(first, second);
   EXPECT_EQ(search_status.best_move, move);
   EXPECT_EQ(search_status.best_score, score);
