@@ -531,8 +531,8 @@ i32 search_zero_window_in_check(i32 beta, i32 depth, PlyRecord* rec, u8 f) {
 
   const ZeroWindowProbe h = probe_zero_window(p);
   if (h.found) {
-    // A lower bound of any stored depth ends the node.
-    if (h.lower_depth != 0 && h.lower >= beta && !((h.flags & kTtLowerTypeClear) && (f & kNodeType)))
+    // The cut rules of the node out of check; a lower cut keeps result_move.
+    if (h.lower_depth >= depth && h.lower >= beta && !((h.flags & kTtLowerTypeClear) && (f & kNodeType)))
       return h.lower;
     if (h.upper_depth >= depth && h.upper < beta && !((h.flags & kTtUpperTypeSet) && !(f & kNodeType)))
       return h.upper;

@@ -370,9 +370,10 @@ TEST_F(SearchTest, SolvesAShareOfWinAtChessSlow) {
     bool ok = false;
     while (alts >> san) ok = ok || san_matches(san, search_status.best_move);
     solved += ok;
+    if (!ok && std::getenv("WAC_VERBOSE")) std::printf("miss %s: %s got %s score %d\n", fen.c_str(), moves.c_str(), best_text().c_str(), search_status.best_score);
   }
   std::printf("WAC: %d of %d solved at depth %d\n", solved, tried, depth);
-  EXPECT_GE(solved * 100, tried * 75);
+  EXPECT_GE(solved * 100, tried * 80);
 }
 
 // ---- determinism ----
