@@ -44,7 +44,7 @@ inline std::vector<PerftCase> load_perft_cases() {
 
 // Node budget per perft run in the unit tests; deeper runs belong to the bench.
 #ifdef ORVEX_SANITIZED
-constexpr u64 kPerftNodeBudget = 20000;
+constexpr u64 kPerftNodeBudget = 200000;
 #else
 constexpr u64 kPerftNodeBudget = 1000000;
 #endif
