@@ -189,7 +189,7 @@ TEST(LegalityTests, KillersAndHashMoves) {
       {"4k3/8/8/8/8/8/4P3/4RKN1 w - -", mv("e1e3"), false, false},
       {"4k3/8/8/8/8/8/4PP2/4RKN1 w - -", mv("g1e2"), false, false},
       {"4k3/8/8/8/8/8/4PP2/4RKN1 w - -", mv("g1h3"), true, true},
-      // Mends: a promotion field needs a pawn; a castling flag needs the own
+      // Safety: a promotion field needs a pawn; a castling flag needs the own
       // king on its home square moving to its own g- or c-square; en passant
       // must land on the en-passant square.
       {"3rk3/1N6/8/8/8/8/8/4K3 w - -", mv("b7d8", kMovePromoQueen), false, false},
