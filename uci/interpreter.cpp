@@ -151,7 +151,3 @@ void handle_command() {
 
 }  // namespace orvex
 
-// Stand-in for builds without the final report.
-namespace orvex {
-[[gnu::weak]] void report_search_result() {}
-}  // namespace orvex
