@@ -4,6 +4,17 @@
 #include <algorithm>
 #include <cstring>
 
+#include "position/move_text.h"
+#include "position/perft.h"
+#include "position/position.h"
+#include "search/search.h"
+#include "uci/limits.h"
+#include "uci/options.h"
+#include "uci/output.h"
+#include "uci/report.h"
+#include "uci/root_check.h"
+#include "uci/worker_team.h"
+
 namespace orvex {
 
 namespace {
@@ -108,7 +119,7 @@ void parse_go_line(const char* line, GoRequest& out) {
       case Keyword::kDepth: {
         const i64 d = next_number();
         // The shown depth is 3 less than the iteration depth.
-        out.depth_limit = static_cast<i32>(std::clamp<i64>(d, -5, kGoNoDepthLimit - 4) + 3);
+        out.depth_limit = static_cast<i32>(std::clamp<i64>(d, -5, kNoDepthLimit - 4) + 3);
         break;
       }
       case Keyword::kNodes: out.node_limit = next_number(); break;
@@ -205,7 +216,75 @@ TimeLimits allocate_time(const GoRequest& req, Colour side_to_move, const TimeOp
   return limits;
 }
 
-// Provisional until the search is wired in: a go line runs nothing yet.
-void handle_go(const char* line) { (void)line; }
+void handle_go(const char* line) {
+  SearchStatus& st = search_status;
+  SearchLimits& lim = search_limits;
+  const EngineOptions& opt = engine_options;
+
+  if (!validate_root_position([] { return attack_set(current_position.side_to_move); })) {
+    if (may_answer()) send_line("bestmove a1a1\n");
+    return;
+  }
+  reset_search_limits();
+  reset_searcher_status();
+
+  GoRequest req;
+  parse_go_line(line, req);
+  apply_strength_limit(req, opt.limit_strength, opt.elo);
+  lim.depth_limit = req.depth_limit;
+  lim.node_limit = req.node_limit;
+  lim.mate_limit = req.mate_limit;
+  int kept = 0;
+  for (int i = 0; i < req.searchmove_count && kept < kMaxSearchMoves - 1; ++i) {
+    const UciMove m = parse_uci_move(req.searchmoves[i]);
+    if (m != 0) lim.searchmoves[kept++] = m;
+  }
+  lim.searchmoves[kept] = 0;
+
+  TimeOptions topts;
+  topts.server_buffer = opt.server_buffer != 0;
+  topts.rate_of_play = opt.rate_of_play;
+  topts.time_usage = opt.time_usage;
+  topts.emergency_buffer = opt.emergency_buffer;
+  ClockMemory mem{st.prev_clock_ms, st.last_search_ms, st.ponder_ms, st.last_own_time_ms};
+  const u32 processes = process_team.process_count > 0 ? static_cast<u32>(process_team.process_count) : 1;
+  const TimeLimits tl = allocate_time(req, current_position.side_to_move, topts, processes, mem);
+  st.prev_clock_ms = mem.prev_clock_ms;
+  st.last_search_ms = mem.last_search_ms;
+  st.ponder_ms = mem.ponder_ms;
+  st.last_own_time_ms = mem.last_own_time_ms;
+  lim.soft_time_ms = tl.soft_ms;
+  lim.hard_time_ms = tl.hard_ms;
+
+  const bool held = req.infinite || req.ponder;
+  if (held) lim.infinite = 1;
+  if (req.ponder) lim.pondering = 1;
+  st.searching = 1;
+  st.hold_result = held;
+
+  st.result_held = 0;
+  st.info_printed = 0;
+  st.depth_lines_started = 0;
+  st.tb_hits = 0;
+  st.tb_probe_men = opt.tb_never ? 0 : opt.tb_max_men;
+  st.score_printed = 0;
+  st.strength_move = 0;
+
+  // Every search of the master runs the general configuration for now.
+  if (process_team.is_master)
+    search_root();
+  else
+    search_root_worker();
+
+  // Score history, newest first.
+  const int keep = std::min(st.score_count, kScoreHistorySize - 1);
+  for (int i = keep; i > 0; --i) st.score_history[i] = st.score_history[i - 1];
+  st.score_history[0] = st.last_score;
+  st.score_count = keep + 1;
+
+  st.searching = 0;
+  st.result_held = st.hold_result;
+  if (!st.hold_result) report_search_result();
+}
 
 }  // namespace orvex

@@ -2,16 +2,12 @@
 // a hard time limit, and running one search with its final report.
 #pragma once
 #include "position/types.h"
+#include "uci/limits.h"
 
 namespace orvex {
 
-// A depth limit that means "no depth was asked for".
-constexpr i32 kGoNoDepthLimit = 1073741823;
-constexpr i64 kGoNoNodeLimit = INT64_MAX;
-// The search-move list holds 256 entries including the terminating 0.
-constexpr int kGoMaxSearchMoves = 255;
-// No time limit.
-constexpr u32 kGoNoTimeLimit = 0xFFFFFFFFu;
+// The search-move list holds its moves and a terminating 0.
+constexpr int kGoMaxSearchMoves = kMaxSearchMoves - 1;
 // Computed limits never exceed this (about a week), so that the root's
 // 32-bit products of a limit (at most 7 x the target time) cannot wrap.
 constexpr u32 kGoMaxTimeLimit = 600000000u;
@@ -22,8 +18,8 @@ struct GoRequest {
   i64 wtime = 0, btime = 0, winc = 0, binc = 0;
   i64 movestogo = 25;
   i64 movetime = 0;
-  i32 depth_limit = kGoNoDepthLimit;
-  i64 node_limit = kGoNoNodeLimit;
+  i32 depth_limit = kNoDepthLimit;
+  i64 node_limit = kNoNodeLimit;
   i32 mate_limit = 0;
   bool infinite = false;
   bool ponder = false;
@@ -64,8 +60,8 @@ struct ClockMemory {
 };
 
 struct TimeLimits {
-  u32 soft_ms = kGoNoTimeLimit;
-  u32 hard_ms = kGoNoTimeLimit;
+  u32 soft_ms = kNoTimeLimit;
+  u32 hard_ms = kNoTimeLimit;
 };
 
 // Turns the request's clock into the target and hard limits for the side to

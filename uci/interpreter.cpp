@@ -150,4 +150,3 @@ void handle_command() {
 }
 
 }  // namespace orvex
-

@@ -22,7 +22,7 @@ TEST(GoNumber, LeadingIntegerSaturated) {
 TEST(GoParse, DefaultsWithoutTokens) {
   GoRequest r;
   parse_go_line("go", r);
-  EXPECT_EQ(r.depth_limit, kGoNoDepthLimit);
+  EXPECT_EQ(r.depth_limit, kNoDepthLimit);
   EXPECT_EQ(r.node_limit, INT64_MAX);
   EXPECT_EQ(r.mate_limit, 0);
   EXPECT_EQ(r.movestogo, 25);
@@ -40,7 +40,7 @@ TEST(GoParse, KeywordValues) {
     i64 nodes;
     i32 mate;
   };
-  const i32 D = kGoNoDepthLimit;
+  const i32 D = kNoDepthLimit;
   const i64 N = INT64_MAX;
   const Case cases[] = {
       {"go wtime 60000 btime 50000 winc 100 binc 200", 60000, 50000, 100, 200, 25, 0, D, N, 0},
@@ -161,7 +161,7 @@ TEST(TimeAllocation, TableOfCases) {
   ClockMemory huge_lost;
   huge_lost.prev_clock_ms = 100000;
   huge_lost.last_search_ms = 1;
-  const u32 NO = kGoNoTimeLimit;
+  const u32 NO = kNoTimeLimit;
 
   const AllocCase cases[] = {
       {"base", "go wtime 60000 btime 60000", kWhite, def, 1, fresh, 1780, 11125},

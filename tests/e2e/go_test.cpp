@@ -1,0 +1,403 @@
+// Searches seen from outside: each kind of go line, stop and ponderhit,
+// answers during a search, the moves the engine plays in games at a fast
+// time control, and the hidden timing suite.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine_process.h"
+#include "position/move_text.h"
+#include "position/position.h"
+#include "uci/go.h"
+#include "uci/position_command.h"
+
+namespace orvex::e2e {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int ms_since(Clock::time_point t0) {
+  return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count());
+}
+
+#ifdef ORVEX_SANITIZED
+constexpr int kSlowdown = 10;
+#else
+constexpr int kSlowdown = 1;
+#endif
+
+// An engine with the given number of processes, ready for commands.
+std::unique_ptr<EngineProcess> start_engine(int cpus = 1) {
+  auto engine = std::make_unique<EngineProcess>();
+  engine->send("setoption name Max CPUs value " + std::to_string(cpus));
+  EXPECT_TRUE(engine->sync(20000).has_value());
+  return engine;
+}
+
+struct SearchOutput {
+  std::vector<std::string> lines;  // every line before "bestmove"
+  std::string best;                // the move after "bestmove"
+  std::string ponder;              // the move after "ponder", if any
+  bool complete = false;
+};
+
+// Reads up to and including the "bestmove" line.
+SearchOutput read_search(EngineProcess& engine, int timeout_ms = 20000) {
+  SearchOutput out;
+  const auto t0 = Clock::now();
+  while (ms_since(t0) < timeout_ms) {
+    auto line = engine.read_line(timeout_ms - ms_since(t0));
+    if (!line) break;
+    if (line->rfind("bestmove ", 0) == 0) {
+      std::istringstream words(*line);
+      std::string word;
+      words >> word >> out.best;
+      if (words >> word && word == "ponder") words >> out.ponder;
+      out.complete = true;
+      break;
+    }
+    out.lines.push_back(*line);
+  }
+  return out;
+}
+
+// Sets the test's own position from a "position" line.
+void set_position(const std::string& line) {
+  std::vector<char> text(line.begin(), line.end());
+  text.push_back('\0');
+  handle_position(text.data());
+}
+
+// Whether the move text names a legal move of the position line.
+bool legal_in(const std::string& position, const std::string& move) {
+  if (move.size() < 4 || move.size() > 5) return false;
+  set_position(position);
+  return is_legal_uci_move(parse_uci_move(move.c_str()));
+}
+
+// The number after `key` in an info line, if the line has it.
+std::optional<long long> field(const std::string& line, const std::string& key) {
+  std::istringstream words(line);
+  std::string word;
+  while (words >> word)
+    if (word == key) {
+      long long v;
+      if (words >> v) return v;
+    }
+  return std::nullopt;
+}
+
+const std::string kStart = "position startpos";
+const std::string kMiddlegame =
+    "position fen r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP3PPP/R2QKB1R w KQ - 0 8 moves c4d5 e6d5 f1d3";
+
+TEST(Go, DepthEndsWithThatShownDepth) {
+  auto engine = start_engine();
+  for (int depth : {1, 4, 6}) {
+    engine->send(kMiddlegame);
+    engine->send("go depth " + std::to_string(depth));
+    const SearchOutput out = read_search(*engine);
+    ASSERT_TRUE(out.complete) << depth;
+    EXPECT_TRUE(legal_in(kMiddlegame, out.best)) << out.best;
+    long long deepest = -100;
+    for (const std::string& line : out.lines)
+      if (auto d = field(line, "depth")) deepest = std::max(deepest, *d);
+    EXPECT_EQ(deepest, depth) << "go depth " << depth;
+  }
+}
+
+TEST(Go, NodesLimitEndsTheSearch) {
+  auto engine = start_engine();
+  engine->send(kMiddlegame);
+  engine->send("go nodes 20000");
+  const SearchOutput small = read_search(*engine);
+  ASSERT_TRUE(small.complete);
+  EXPECT_TRUE(legal_in(kMiddlegame, small.best));
+  // The count is checked after each iteration, so it stops in the first one
+  // that passes the limit: far below what an unlimited search reaches.
+  long long nodes = 0;
+  for (const std::string& line : small.lines)
+    if (auto n = field(line, "nodes")) nodes = std::max(nodes, *n);
+  EXPECT_GT(nodes, 20000);
+  EXPECT_LT(nodes, 20000000);
+}
+
+TEST(Go, MateFindsTheMate) {
+  auto engine = start_engine();
+  // A back-rank mate in two: a rook check, the a8 rook takes, the rook behind retakes with mate.
+  const std::string pos = "position fen r5k1/5ppp/8/8/8/8/4RPPP/4R1K1 w - - 0 1";
+  engine->send(pos);
+  engine->send("go mate 2");
+  const SearchOutput out = read_search(*engine, 10000 * kSlowdown);
+  ASSERT_TRUE(out.complete);
+  EXPECT_TRUE(legal_in(pos, out.best));
+  bool mate_shown = false;
+  for (const std::string& line : out.lines)
+    if (line.find("score mate 2") != std::string::npos) mate_shown = true;
+  EXPECT_TRUE(mate_shown);
+}
+
+TEST(Go, MovetimeIsKept) {
+  auto engine = start_engine();
+  engine->send(kMiddlegame);
+  const auto t0 = Clock::now();
+  engine->send("go movetime 600");
+  const SearchOutput out = read_search(*engine);
+  const int elapsed = ms_since(t0);
+  ASSERT_TRUE(out.complete);
+  EXPECT_TRUE(legal_in(kMiddlegame, out.best));
+  EXPECT_LE(elapsed, 600 + 300 * kSlowdown);
+}
+
+TEST(Go, InfiniteWaitsForStop) {
+  auto engine = start_engine();
+  engine->send(kMiddlegame);
+  engine->send("go infinite");
+  // "isready" is answered while the search runs.
+  engine->send("isready");
+  const auto t0 = Clock::now();
+  bool ready = false;
+  while (!ready && ms_since(t0) < 5000) {
+    auto line = engine->read_line(5000);
+    ASSERT_TRUE(line.has_value());
+    ASSERT_NE(line->rfind("bestmove", 0), 0u) << "infinite search ended by itself";
+    ready = *line == "readyok";
+  }
+  ASSERT_TRUE(ready);
+  // No bestmove while nobody stops it.
+  const auto t1 = Clock::now();
+  while (ms_since(t1) < 700) {
+    auto line = engine->read_line(100);
+    if (line) {
+      ASSERT_NE(line->rfind("bestmove", 0), 0u);
+    }
+  }
+  engine->send("stop");
+  const SearchOutput out = read_search(*engine, 2000 * kSlowdown);
+  ASSERT_TRUE(out.complete);
+  EXPECT_TRUE(legal_in(kMiddlegame, out.best));
+}
+
+TEST(Go, PonderWaitsForPonderhitThenKeepsTheClock) {
+  auto engine = start_engine();
+  engine->send(kMiddlegame);
+  engine->send("go ponder wtime 3000 btime 3000");
+  const auto t1 = Clock::now();
+  while (ms_since(t1) < 700) {
+    auto line = engine->read_line(100);
+    if (line) {
+      ASSERT_NE(line->rfind("bestmove", 0), 0u) << "pondering search answered by itself";
+    }
+  }
+  const auto t0 = Clock::now();
+  engine->send("ponderhit");
+  const SearchOutput out = read_search(*engine, 5000 * kSlowdown);
+  ASSERT_TRUE(out.complete);
+  EXPECT_TRUE(legal_in(kMiddlegame, out.best));
+  // 3 s on the clock give limits of a few tens of ms from the search's
+  // start: long passed, so the answer follows at once.
+  EXPECT_LE(ms_since(t0), 500 * kSlowdown);
+  // A ponder move, when given, is legal after the best move.
+  if (!out.ponder.empty()) {
+    EXPECT_TRUE(legal_in(kMiddlegame + " " + out.best, out.ponder));
+  }
+}
+
+TEST(Go, PonderStoppedReportsAtOnce) {
+  auto engine = start_engine();
+  engine->send(kStart);
+  engine->send("go ponder");
+  usleep(200000);
+  engine->send("stop");
+  const SearchOutput out = read_search(*engine, 2000 * kSlowdown);
+  ASSERT_TRUE(out.complete);
+  EXPECT_TRUE(legal_in(kStart, out.best));
+}
+
+TEST(Go, SearchmovesRestrictTheRoot) {
+  auto engine = start_engine();
+  struct Case { std::string go; std::vector<std::string> allowed; };
+  const std::vector<Case> cases = {
+      {"go depth 4 searchmoves a2a3", {"a2a3"}},
+      {"go depth 4 searchmoves h2h3 g1h3", {"h2h3", "g1h3"}},
+      {"go searchmoves b1a3 depth 3", {"b1a3"}},
+  };
+  for (const Case& c : cases) {
+    engine->send(kStart);
+    engine->send(c.go);
+    const SearchOutput out = read_search(*engine);
+    ASSERT_TRUE(out.complete) << c.go;
+    EXPECT_NE(std::find(c.allowed.begin(), c.allowed.end(), out.best), c.allowed.end())
+        << c.go << " gave " << out.best;
+  }
+}
+
+TEST(Go, InvalidRootAnswersA1a1) {
+  auto engine = start_engine();
+  // Black to move while the white king stands in check.
+  engine->send("position fen 4k3/8/8/8/8/8/4r3/4K3 b - - 0 1");
+  engine->send("go depth 3");
+  const SearchOutput out = read_search(*engine);
+  ASSERT_TRUE(out.complete);
+  EXPECT_EQ(out.best, "a1a1");
+  EXPECT_TRUE(out.lines.empty());
+}
+
+TEST(Go, StopAtAnyMomentGivesALegalMoveAndKeepsThePosition) {
+  auto engine = start_engine();
+  const std::string pos = kMiddlegame + " f8e8 e1g1";
+  std::mt19937 rng(7);
+  const int rounds = kSlowdown > 1 ? 6 : 20;
+  for (int i = 0; i < rounds; ++i) {
+    engine->send(pos);
+    engine->send(i % 2 ? "go infinite" : "go wtime 100000 btime 100000");
+    usleep(static_cast<useconds_t>(rng() % 60000));
+    engine->send("stop");
+    const SearchOutput out = read_search(*engine, 3000 * kSlowdown);
+    ASSERT_TRUE(out.complete) << "round " << i;
+    EXPECT_TRUE(legal_in(pos, out.best)) << "round " << i << ": " << out.best;
+    // The next search, without a new position line, searches the same position.
+    engine->send("go depth 2");
+    const SearchOutput again = read_search(*engine);
+    ASSERT_TRUE(again.complete);
+    EXPECT_TRUE(legal_in(pos, again.best)) << "after round " << i << ": " << again.best;
+  }
+}
+
+TEST(Go, StopRightAfterPositionStartsAndEndsAPonderSearch) {
+  auto engine = start_engine();
+  engine->send(kMiddlegame);
+  engine->send("stop");
+  const SearchOutput out = read_search(*engine, 3000 * kSlowdown);
+  ASSERT_TRUE(out.complete);
+  EXPECT_TRUE(legal_in(kMiddlegame, out.best));
+}
+
+TEST(Go, GoAndTimingSuiteIgnoredWhileBusy) {
+  const auto dir = std::filesystem::temp_directory_path() / ("orvex-busy-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  const auto old = std::filesystem::current_path();
+  std::filesystem::current_path(dir);
+  auto engine = start_engine();
+  std::filesystem::current_path(old);
+  engine->send(kStart);
+  engine->send("go infinite");
+  engine->send("go depth 1");
+  engine->send("tt");
+  engine->send("position fen 4k3/8/8/8/8/8/8/4K2R w K - 0 1");
+  usleep(300000);
+  engine->send("stop");
+  const SearchOutput out = read_search(*engine, 3000 * kSlowdown);
+  ASSERT_TRUE(out.complete);
+  EXPECT_TRUE(legal_in(kStart, out.best));
+  // Only one report, and the timing files were never written.
+  EXPECT_TRUE(engine->silent_for(300));
+  EXPECT_FALSE(std::filesystem::exists(dir / "timing_log.txt"));
+  std::filesystem::remove_all(dir);
+}
+
+// One game against itself at base + increment, through the pipes.  Checks
+// every move for legality, that no clock falls below zero and that every go
+// is answered within its hard limit (plus what the pipes and the operating
+// system may add).
+void self_play(int cpus, int base_ms, int inc_ms, int max_plies) {
+  auto engine = start_engine(cpus);
+  engine->send("ucinewgame");
+  std::string moves;
+  i64 clock[2] = {base_ms, base_ms};
+  ClockMemory memory;  // mirrors the engine's, for the hard limit of each go
+  for (int ply = 0; ply < max_plies; ++ply) {
+    const std::string pos = "position startpos" + (moves.empty() ? "" : " moves" + moves);
+    set_position(pos);
+    UciMove legal[kMaxLegalMoves];
+    if (generate_legal_uci_moves(legal) == 0 || current_position.state.fifty >= 100) break;
+    const Colour side = current_position.side_to_move;
+
+    char go[128];
+    std::snprintf(go, sizeof go, "go wtime %lld btime %lld winc %d binc %d", static_cast<long long>(clock[0]),
+                  static_cast<long long>(clock[1]), inc_ms, inc_ms);
+    GoRequest request;
+    parse_go_line(go, request);
+    ClockMemory scratch = memory;
+    const TimeLimits limits = allocate_time(request, side, TimeOptions{}, static_cast<u32>(cpus), scratch);
+
+    engine->send(pos);
+    const auto t0 = Clock::now();
+    engine->send(go);
+    const SearchOutput out = read_search(*engine, 10000 * kSlowdown);
+    const int elapsed = ms_since(t0);
+    ASSERT_TRUE(out.complete) << "ply " << ply;
+    ASSERT_TRUE(legal_in(pos, out.best)) << "ply " << ply << ": " << out.best << " in " << pos;
+    EXPECT_LE(elapsed, static_cast<int>(limits.hard_ms) + 150 * kSlowdown)
+        << "ply " << ply << " hard " << limits.hard_ms;
+    clock[side] -= elapsed;
+    EXPECT_GE(clock[side], 0) << "ply " << ply;
+    clock[side] += inc_ms;
+    moves += " " + out.best;
+  }
+}
+
+TEST(SelfPlay, SlowOneProcessFastGame) { self_play(1, 2000, 20, 160); }
+
+TEST(SelfPlay, SlowTwoProcessesFastGame) { self_play(2, 2000, 20, 160); }
+
+// The whole suite takes minutes; a "stop" waiting for each test's search
+// ends that search at its first input check, so the suite runs through in
+// moments with every file line written.
+TEST(TimingSuite, WritesBothFiles) {
+  const auto dir = std::filesystem::temp_directory_path() / ("orvex-tt-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  const auto old = std::filesystem::current_path();
+  std::filesystem::current_path(dir);
+  auto engine = start_engine();
+  std::filesystem::current_path(old);
+  std::string lines_in = "tt\n";
+  for (int i = 0; i < 67; ++i) lines_in += "stop\n";
+  engine->send(lines_in, true);
+  auto first = engine->read_line(5000);
+  ASSERT_TRUE(first.has_value());
+  EXPECT_EQ(*first, "info displaying 2 variations");
+  auto last = engine->read_line(60000 * kSlowdown);
+  ASSERT_TRUE(last.has_value());
+  EXPECT_EQ(*last, "timing tests finished");
+  // The engine answers again, with MultiPV left at 2.
+  auto rest = engine->sync();
+  ASSERT_TRUE(rest.has_value());
+  EXPECT_TRUE(rest->empty());
+
+  std::ifstream log(dir / "timing_log.txt");
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(log, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 67u + 3u);  // one per position, then "", "ct: ...", ""
+  for (int i = 0; i < 67; ++i) {
+    const std::string& l = lines[i];
+    const auto blank = l.find(' ');
+    ASSERT_NE(blank, std::string::npos) << l;
+    EXPECT_EQ(l.find('.'), blank - 4) << l;  // seconds, '.', three digits
+    EXPECT_GE(l.size() - blank - 1, 50u) << l;
+  }
+  EXPECT_EQ(lines[67], "");
+  EXPECT_EQ(lines[68].rfind("ct: 67 avg: ", 0), 0u) << lines[68];
+  EXPECT_EQ(lines[69], "");
+  std::ifstream summary_file(dir / "timing_summary.txt");
+  std::stringstream summary;
+  summary << summary_file.rdbuf();
+  EXPECT_EQ(summary.str(), "\n" + lines[68] + "\n\n");
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace orvex::e2e
