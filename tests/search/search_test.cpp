@@ -381,6 +381,10 @@ TEST_F(SearchTest, SolvesAShareOfWinAtChessSlow) {
 TEST_F(SearchTest, NodeCountsRepeat) {
   const char* fen = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -";
   const u64 first = search_depth(fen, 6);
+  // A search that ends normally leaves the root position as it found it.
+  EXPECT_EQ(current_position.state.key, compute_zobrist_key(current_position));
+  EXPECT_EQ(current_position.state.history_count, 0u);
+  EXPECT_EQ(current_position.side_to_move, kWhite);
   const SearchMove move = search_status.best_move;
   const i32 score = search_status.best_score;
   const u64 second = search_depth(fen, 6);
