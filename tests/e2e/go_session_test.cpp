@@ -1,0 +1,65 @@
+// "go" seen from outside: positions a search cannot work on are answered
+// with "bestmove a1a1", and after a won result the idle engine repeats its
+// last move when IO Supplementation is on.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine_process.h"
+
+namespace orvex::e2e {
+namespace {
+
+TEST(GoSession, UnsearchablePositionsAnswerA1a1) {
+  EngineProcess engine;
+  engine.send("setoption name Max CPUs value 1");
+  ASSERT_TRUE(engine.sync(20000).has_value());
+  for (const char* position : {
+           "position fen 8/8/8/8/8/8/8/8 w - -",                              // no kings
+           "position fen 4k3/8/8/8/8/8/8/4K2K w - -",                         // two white kings
+           "position fen P3k3/8/8/8/8/8/8/4K3 w - -",                         // pawn on the last rank
+           "position fen 4k3/pppppppp/p7/8/8/8/8/4K3 b - -",                  // nine pawns
+           "position fen QQQQk3/QQQQQQQQ/QQQQ4/8/8/8/8/4K3 b - -",            // seventeen men
+           "position fen 4k3/8/8/8/8/8/8/4K1R1 b K -",                        // the rook is not on h1
+           "position fen 4k3/4R3/8/8/8/8/8/4K3 w - -",                        // black king in check, white to move
+       }) {
+    engine.send(position);
+    engine.send("go depth 2");
+    EXPECT_EQ(engine.read_line(), "bestmove a1a1") << position;
+    ASSERT_TRUE(engine.sync().has_value());
+  }
+}
+
+TEST(GoSession, DecisiveResultIsRepeatedTwiceWhenIdle) {
+  EngineProcess engine;
+  engine.send("setoption name Max CPUs value 1");
+  engine.send("setoption name IO Supplementation value true");
+  engine.send("setoption name Output value Sparse");
+  auto acks = engine.sync(20000);
+  ASSERT_TRUE(acks.has_value());
+  // Mate in one: Ra8.
+  engine.send("position fen 6k1/5ppp/8/8/8/8/8/R5K1 w - -");
+  engine.send("go depth 4");
+  std::string best;
+  for (;;) {
+    auto line = engine.read_line(10000);
+    ASSERT_TRUE(line.has_value());
+    if (line->rfind("bestmove", 0) == 0) {
+      best = *line;
+      break;
+    }
+  }
+  EXPECT_EQ(best.substr(0, 13), "bestmove a1a8");
+  const std::string repeated = "bestmove a1a8";
+  auto first = engine.read_line(2000);
+  auto second = engine.read_line(2000);
+  ASSERT_TRUE(first.has_value() && second.has_value());
+  EXPECT_EQ(*first, repeated);
+  EXPECT_EQ(*second, repeated);
+  EXPECT_TRUE(engine.silent_for(800));
+  // Still answering after the idling ends.
+  ASSERT_TRUE(engine.sync().has_value());
+}
+
+}  // namespace
+}  // namespace orvex::e2e
