@@ -61,5 +61,50 @@ TEST(GoSession, DecisiveResultIsRepeatedTwiceWhenIdle) {
   ASSERT_TRUE(engine.sync().has_value());
 }
 
+// Reads lines until a "bestmove" line and returns it (empty on time-out).
+std::string next_bestmove(EngineProcess& engine, int timeout_ms = 10000) {
+  for (;;) {
+    auto line = engine.read_line(timeout_ms);
+    if (!line) return "";
+    if (line->rfind("bestmove", 0) == 0) return *line;
+  }
+}
+
+TEST(GoSession, InfiniteSearchAnswersOnlyAfterStop) {
+  EngineProcess engine;
+  engine.send("setoption name Max CPUs value 2");
+  engine.send("setoption name Output value Sparse");
+  ASSERT_TRUE(engine.sync(20000).has_value());
+  engine.send("position startpos");
+  engine.send("go infinite");
+  // While it searches: readiness is answered, position, go and ucinewgame are ignored.
+  engine.send("position fen 6k1/5ppp/8/8/8/8/8/R5K1 w - -");
+  engine.send("go depth 1");
+  engine.send("ucinewgame");
+  auto during = engine.sync();
+  ASSERT_TRUE(during.has_value());
+  for (const std::string& line : *during) EXPECT_NE(line.rfind("bestmove", 0), 0u) << line;
+  engine.send("stop");
+  const std::string best = next_bestmove(engine);
+  ASSERT_FALSE(best.empty());
+  EXPECT_NE(best.substr(0, 13), "bestmove a1a8");  // still the start position
+  EXPECT_NE(best.substr(0, 13), "bestmove a1a1");
+  // "ponderhit" when idle repeats the report of the last search.
+  engine.send("ponderhit");
+  EXPECT_EQ(next_bestmove(engine).substr(0, 13), best.substr(0, 13));
+}
+
+TEST(GoSession, StopRightAfterPositionStartsAndStopsAPonderSearch) {
+  EngineProcess engine;
+  engine.send("setoption name Max CPUs value 1");
+  ASSERT_TRUE(engine.sync(20000).has_value());
+  engine.send("position fen 6k1/5ppp/8/8/8/8/8/R5K1 w - -");
+  engine.send("stop");
+  const std::string best = next_bestmove(engine);
+  ASSERT_FALSE(best.empty());
+  EXPECT_EQ(best.rfind("bestmove ", 0), 0u);
+  ASSERT_TRUE(engine.sync().has_value());
+}
+
 }  // namespace
 }  // namespace orvex::e2e
