@@ -186,6 +186,22 @@ TEST_F(SearchTest, RepetitionTestStaysInsideTheKeptHistory) {
   EXPECT_FALSE(is_repetition());
 }
 
+// ---- table cuts ----
+
+// A node in check cuts on a stored lower bound only when the bound is at
+// least as deep as the node (a shallow bound in check is a poor guess: the
+// WAC share falls by about a seventh when any depth is trusted).
+TEST_F(SearchTest, InCheckNodesCutOnlyOnDeepEnoughLowerBounds) {
+  set_position("position fen 4k3/8/8/8/8/8/4R3/4K3 b - -");  // Re2+, black a rook down
+  fresh_state();
+  PlyRecord* rec = &search_stack[0];
+  ASSERT_TRUE(evaluate_with<GeneralEval>(*rec));
+  tt_store_lower(0, 2, 1000, 0);
+  EXPECT_LT(search_zero_window_in_check<GeneralConfig>(500, 10, rec, kNodeType), 500);
+  tt_store_lower(0, 10, 1000, 0);
+  EXPECT_EQ(search_zero_window_in_check<GeneralConfig>(500, 10, rec, kNodeType), 1000);
+}
+
 // ---- abort ----
 
 TEST_F(SearchTest, AbortRestoresTheStoredPosition) {
@@ -343,11 +359,14 @@ TEST_F(SearchTest, SanMatcher) {
 
 TEST_F(SearchTest, SolvesAShareOfWinAtChessSlow) {
 #ifdef ORVEX_SANITIZED
-  const int count = 20;
+  int count = 20;
 #else
-  const int count = 100;
+  int count = 100;
 #endif
-  const int depth = 5;
+  int depth = 5;
+  // WAC_COUNT and WAC_DEPTH widen the run for measurements by hand.
+  if (const char* c = std::getenv("WAC_COUNT")) count = std::atoi(c);
+  if (const char* d = std::getenv("WAC_DEPTH")) depth = std::atoi(d);
   // The data folder beside the checkout, or where ORVEX_DATA_DIR says.
   const char* dir = std::getenv("ORVEX_DATA_DIR");
   std::ifstream in(std::string(dir ? dir : ORVEX_DATA_DIR) + "/wac.epd");
