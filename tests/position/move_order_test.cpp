@@ -362,8 +362,8 @@ std::vector<u32> quiet_checks(const Board& b, u64 F) {
         if (pawn_capture(c, from, toward_a) == t) out.push_back(make_move_code(from, t));
     }
   for (int t : {h_side, a_side}) {
-    if (t < 0 || b.sq[t] || b.sq[t - d.forward]) continue;
-    const int from = t - 2 * d.forward;
+    const int mid = t - d.forward, from = t - 2 * d.forward;
+    if (t < 0 || from < 0 || from >= 64 || b.sq[t] || b.sq[mid]) continue;
     if (pawn_at(from) && rank(from) == d.second_rank) out.push_back(make_move_code(from, t));
   }
   return out;
