@@ -216,6 +216,14 @@ TimeLimits allocate_time(const GoRequest& req, Colour side_to_move, const TimeOp
   return limits;
 }
 
+void record_search_score(i32 score) {
+  SearchStatus& st = search_status;
+  const int keep = std::clamp(st.score_count, 0, kScoreHistorySize - 1);
+  for (int i = keep; i > 0; --i) st.score_history[i] = st.score_history[i - 1];
+  st.score_history[0] = score;
+  st.score_count = keep + 1;
+}
+
 void handle_go(const char* line) {
   SearchStatus& st = search_status;
   SearchLimits& lim = search_limits;
@@ -276,11 +284,7 @@ void handle_go(const char* line) {
   else
     search_root_worker();
 
-  // Score history, newest first.
-  const int keep = std::min(st.score_count, kScoreHistorySize - 1);
-  for (int i = keep; i > 0; --i) st.score_history[i] = st.score_history[i - 1];
-  st.score_history[0] = st.last_score;
-  st.score_count = keep + 1;
+  record_search_score(st.last_score);
 
   st.searching = 0;
   st.result_held = st.hold_result;

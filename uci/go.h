@@ -70,6 +70,10 @@ struct TimeLimits {
 TimeLimits allocate_time(const GoRequest& req, Colour side_to_move, const TimeOptions& opts,
                          u32 process_count, ClockMemory& memory);
 
+// Puts the last score of a search in front of the score history (five
+// entries, newest first; the oldest falls out).
+void record_search_score(i32 score);
+
 // Carries out one "go" line: checks the root position, fills the search
 // limits, runs the search and prints (or holds) the final report.
 void handle_go(const char* line);

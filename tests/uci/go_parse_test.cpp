@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "uci/go.h"
 
@@ -227,6 +228,22 @@ TEST(TimeAllocation, MemoryCarriesClockBetweenCommands) {
   parse_go_line("go wtime 3000", r);
   allocate_time(r, kWhite, server, 1, m);
   EXPECT_EQ(m.last_own_time_ms, 1000);
+}
+
+TEST(ScoreHistory, NewestFirstFiveKept) {
+  search_status.score_count = 0;
+  for (i32 score : {10, 20, 30, 40, 50}) record_search_score(score);
+  EXPECT_EQ(search_status.score_count, 5);
+  EXPECT_EQ(std::vector<i32>(search_status.score_history, search_status.score_history + 5),
+            (std::vector<i32>{50, 40, 30, 20, 10}));
+  record_search_score(60);
+  EXPECT_EQ(search_status.score_count, 5);
+  EXPECT_EQ(std::vector<i32>(search_status.score_history, search_status.score_history + 5),
+            (std::vector<i32>{60, 50, 40, 30, 20}));
+  search_status.score_count = 0;  // as after "ucinewgame"
+  record_search_score(-7);
+  EXPECT_EQ(search_status.score_count, 1);
+  EXPECT_EQ(search_status.score_history[0], -7);
 }
 
 }  // namespace
