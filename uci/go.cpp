@@ -9,6 +9,7 @@
 #include "position/position.h"
 #include "search/search.h"
 #include "uci/limits.h"
+#include "uci/numbers.h"
 #include "uci/options.h"
 #include "uci/output.h"
 #include "uci/report.h"
@@ -58,30 +59,6 @@ Keyword keyword_of(const char* t, std::size_t len) {
 
 }  // namespace
 
-i64 read_go_number(const char* text) {
-  const char* p = text;
-  while (*p == ' ' || *p == '\t') ++p;
-  bool negative = false;
-  if (*p == '-' || *p == '+') {
-    negative = *p == '-';
-    ++p;
-  }
-  // Accumulate as a negative number so that INT64_MIN is reachable.
-  i64 v = 0;
-  bool saturated = false;
-  for (; *p >= '0' && *p <= '9'; ++p) {
-    const int d = *p - '0';
-    if (v < (INT64_MIN + d) / 10) {
-      saturated = true;
-      continue;
-    }
-    v = v * 10 - d;
-  }
-  if (saturated) return negative ? INT64_MIN : INT64_MAX;
-  if (negative) return v;
-  return v == INT64_MIN ? INT64_MAX : -v;
-}
-
 void parse_go_line(const char* line, GoRequest& out) {
   out = GoRequest{};
   // Split into tokens (blank-separated); each token is copied so that
@@ -104,7 +81,7 @@ void parse_go_line(const char* line, GoRequest& out) {
     const std::size_t n = std::min(len, sizeof buf - 1);
     std::memcpy(buf, s, n);
     buf[n] = 0;
-    return read_go_number(buf);
+    return read_leading_integer(buf);
   };
 
   const char* tok;
@@ -255,8 +232,7 @@ void handle_go(const char* line) {
   topts.time_usage = opt.time_usage;
   topts.emergency_buffer = opt.emergency_buffer;
   ClockMemory mem{st.prev_clock_ms, st.last_search_ms, st.ponder_ms, st.last_own_time_ms};
-  const u32 processes = process_team.process_count > 0 ? static_cast<u32>(process_team.process_count) : 1;
-  const TimeLimits tl = allocate_time(req, current_position.side_to_move, topts, processes, mem);
+  const TimeLimits tl = allocate_time(req, current_position.side_to_move, topts, team_process_count(), mem);
   st.prev_clock_ms = mem.prev_clock_ms;
   st.last_search_ms = mem.last_search_ms;
   st.ponder_ms = mem.ponder_ms;

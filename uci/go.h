@@ -30,10 +30,6 @@ struct GoRequest {
   char searchmoves[kGoMaxSearchMoves][6] = {};
 };
 
-// The leading decimal integer of a text (optional sign, then digits; 0 when
-// there is none), saturated to the 64-bit range.
-i64 read_go_number(const char* text);
-
 // Reads the tokens of a go line (the first token, the command word, is
 // skipped).  Unknown tokens before "searchmoves" are ignored; after it every
 // token that is no keyword is a move; moves beyond the list's capacity are

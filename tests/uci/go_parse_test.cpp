@@ -10,16 +10,6 @@
 namespace orvex {
 namespace {
 
-TEST(GoNumber, LeadingIntegerSaturated) {
-  struct Case { const char* text; i64 value; };
-  const Case cases[] = {
-      {"123", 123}, {"-45", -45}, {"+7", 7}, {"12abc", 12}, {"abc", 0}, {"", 0}, {"-", 0},
-      {"9223372036854775807", INT64_MAX}, {"99999999999999999999", INT64_MAX},
-      {"-9223372036854775808", INT64_MIN}, {"-99999999999999999999", INT64_MIN},
-  };
-  for (const Case& c : cases) EXPECT_EQ(read_go_number(c.text), c.value) << c.text;
-}
-
 TEST(GoParse, DefaultsWithoutTokens) {
   GoRequest r;
   parse_go_line("go", r);
