@@ -6,9 +6,9 @@
 
 #include <cstring>
 
+#include "position/move_text.h"
 #include "search/search_core.h"
 #include "uci/position_command.h"
-#include "position/move_text.h"
 #include "uci/worker_team.h"
 
 namespace orvex {
@@ -46,8 +46,7 @@ void run_on_search_stack(void (*body)()) {
 
 u64 shown_nodes() {
   const SearchStatus& st = search_status;
-  const i32 processes = process_team.process_count > 0 ? process_team.process_count : 1;
-  return shown_node_count(st.node_batches, st.node_countdown, static_cast<u32>(processes));
+  return shown_node_count(st.node_batches, st.node_countdown, team_process_count());
 }
 
 std::size_t write_move_text(SearchMove m, char* out) {

@@ -21,6 +21,10 @@ void search_root();
 // runs the general configuration.
 void search_root_worker();
 
+// Node count shown to the interface: the counted nodes of this search in
+// the form search_status keeps them, times 8 and the process count.
+u64 shown_nodes();
+
 // Tick of the last "info currline" line (persists across searches).
 extern u32 last_currline_tick;
 

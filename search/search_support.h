@@ -81,8 +81,6 @@ inline void sort_pairs_descending_signed(MovePair* list, u32 n) {
 
 // Text of a move (from, to, promotion letter) at `out`; returns its length.
 std::size_t write_move_text(SearchMove m, char* out);
-// Node count shown to the interface.
-u64 shown_nodes();
 // Re-centres the lazy evaluation window on an iteration's score.
 void recentre_lazy_window(i32 score);
 

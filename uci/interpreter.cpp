@@ -11,6 +11,7 @@
 #include "uci/options.h"
 #include "uci/output.h"
 #include "uci/position_command.h"
+#include "uci/text.h"
 #include "uci/timing.h"
 #include "uci/worker_team.h"
 
@@ -24,22 +25,11 @@ namespace {
 
 constexpr const char* kVersion = "2.1";
 
-bool starts_with(const char* line, const char* prefix) {
-  return std::strncmp(line, prefix, std::strlen(prefix)) == 0;
-}
-
-void copy_line(char* dest, std::size_t size, const char* src) {
-  std::size_t n = std::strlen(src);
-  if (n > size - 1) n = size - 1;
-  std::memcpy(dest, src, n);
-  dest[n] = '\0';
-}
-
 // Queues "go ponder" followed by `second`: a "stop" or "ponderhit" right after
 // a "position" line first starts a pondering search on that position.
 void queue_ponder_pair(const char* second) {
-  copy_line(pending_lines[0], kPendingLineSize, "go ponder");
-  copy_line(pending_lines[1], kPendingLineSize, second);
+  copy_text(pending_lines[0], kPendingLineSize, "go ponder");
+  copy_text(pending_lines[1], kPendingLineSize, second);
   pending_count = 2;
 }
 
@@ -103,7 +93,7 @@ void clear_hash_and_game_history(const char* line) {
 
 void execute_command(const char* text) {
   char line[kLineBufferSize];
-  copy_line(line, sizeof line, text);
+  copy_text(line, sizeof line, text);
 
   const bool previous_was_position = after_position;
   after_position = starts_with(line, "position");
@@ -139,8 +129,8 @@ void execute_command(const char* text) {
 void handle_command() {
   char line[kLineBufferSize];
   if (pending_count >= 1) {
-    copy_line(line, sizeof line, pending_lines[0]);
-    copy_line(pending_lines[0], kPendingLineSize, pending_lines[1]);
+    copy_text(line, sizeof line, pending_lines[0]);
+    copy_text(pending_lines[0], kPendingLineSize, pending_lines[1]);
     pending_lines[1][0] = '\0';
     --pending_count;
   } else {

@@ -8,6 +8,7 @@
 #include "uci/limits.h"
 #include "uci/numbers.h"
 #include "uci/output.h"
+#include "uci/text.h"
 #include "uci/worker_team.h"
 
 namespace orvex {
@@ -34,20 +35,8 @@ struct OptionRow {
   OptionHandler handle;
 };
 
-bool starts_with(const char* line, const char* prefix) {
-  return std::strncmp(line, prefix, std::strlen(prefix)) == 0;
-}
-
 void acknowledge(const char* text) {
   if (may_answer()) send_line("%s", text);
-}
-
-// Copies a text into a field, cutting it to the field's size.
-void copy_text(char* field, std::size_t size, const char* text) {
-  std::size_t n = std::strlen(text);
-  if (n > size - 1) n = size - 1;
-  std::memcpy(field, text, n);
-  field[n] = '\0';
 }
 
 void on_hash(int, const char* value, const char*) {

@@ -4,6 +4,7 @@
 
 #include "position/fen.h"
 #include "position/move_text.h"
+#include "uci/text.h"
 #include "uci/worker_team.h"
 
 namespace orvex {
@@ -52,10 +53,7 @@ void handle_position_command(const char* line) {
   send_to_workers(line);
 
   char buffer[kPositionLineSize];
-  std::size_t n = std::strlen(line);
-  if (n > sizeof buffer - 1) n = sizeof buffer - 1;
-  std::memcpy(buffer, line, n);
-  buffer[n] = '\0';
+  std::size_t n = copy_text(buffer, sizeof buffer, line);
   while (n > 0 && (buffer[n - 1] == ' ' || buffer[n - 1] == '\n' || buffer[n - 1] == '\r')) buffer[--n] = '\0';
   if (n >= 6 && std::strcmp(buffer + n - 5, "moves") == 0) {
     n -= 6;

@@ -10,6 +10,7 @@
 #include "position/move_text.h"
 #include "position/perft.h"
 #include "position/position.h"
+#include "search/search.h"
 #include "search/search_stack.h"
 #include "search/tt.h"
 #include "uci/limits.h"
@@ -74,9 +75,8 @@ void report_search_result() {
   SearchStatus& st = search_status;
   const EngineOptions& opt = engine_options;
   const bool speak = may_answer();
-  const u32 processes = process_team.process_count > 0 ? static_cast<u32>(process_team.process_count) : 1;
   const u32 elapsed = shown_time(platform::tick_count(), st.start_tick);
-  const u64 nodes = shown_node_count(st.node_batches, st.node_countdown, processes);
+  const u64 nodes = shown_nodes();
   char line[512];
   if (speak && format_node_count_line(opt.output_mode, elapsed, nodes, st.tb_hits, line, sizeof line))
     send_line("%s", line);

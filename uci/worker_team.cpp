@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "search/tt.h"
+#include "uci/text.h"
 
 namespace orvex {
 
@@ -236,9 +237,7 @@ void send_to_workers(const char* line) {
   ProcessTeam& t = process_team;
   if (!t.is_master || t.process_count <= 1) return;
   char buf[8194];
-  std::size_t len = std::strlen(line);
-  if (len > sizeof buf - 1) len = sizeof buf - 1;
-  std::memcpy(buf, line, len);
+  std::size_t len = copy_text(buf, sizeof buf, line);
   buf[len++] = '\n';
   for (i32 i = 1; i < t.process_count; ++i) {
     int& fd = t.pipes[i].stdin_write_dup;

@@ -62,6 +62,11 @@ struct ProcessTeam {
 };
 extern ProcessTeam process_team;
 
+// Processes of the team, the master included; 1 before the team is built.
+inline u32 team_process_count() {
+  return process_team.process_count > 0 ? static_cast<u32>(process_team.process_count) : 1;
+}
+
 // What a build needs from the caller.
 struct TeamConfig {
   u32 hash_mb = kDefaultHashMb;   // wanted table size (clamped to 2..4096, power of two)
