@@ -44,7 +44,7 @@ struct GeneralConfig {
   using Eval = GeneralEval;
   static HistoryTable& history() { return orvex::history; }
   static i32 contempt() { return engine_options.contempt_copies[0]; }
-  static MultiPvLine* multipv_lines() { return orvex::multipv_lines.data(); }
+  static MultiPvLines& multipv_lines() { return orvex::multipv_lines; }
   static u32& multipv_count() { return orvex::multipv_count; }
 };
 
@@ -177,7 +177,7 @@ i32 qsearch_in_check(i32 alpha, i32 beta, i32 qd, PlyRecord* rec) {
     return rec->static_eval;
   }
 
-  i32 best = p - kMateScore;
+  i32 best = mated_at(p);
   if (best > alpha) {
     alpha = best;
     if (best >= beta) return best;
@@ -236,9 +236,9 @@ i32 qsearch_in_check(i32 alpha, i32 beta, i32 qd, PlyRecord* rec) {
 // ---------------------------------------------------------------------------
 
 template <class Cfg>
-i32 search_zero_window(i32 beta, i32 depth, PlyRecord* rec, u8 flags);
+i32 search_zero_window(i32 beta, i32 depth, PlyRecord* rec, NodeFlags flags);
 template <class Cfg>
-i32 search_zero_window_in_check(i32 beta, i32 depth, PlyRecord* rec, u8 flags);
+i32 search_zero_window_in_check(i32 beta, i32 depth, PlyRecord* rec, NodeFlags flags);
 template <class Cfg>
 i32 search_pv(i32 alpha, i32 beta, i32 depth, u8 in_check, PlyRecord* rec);
 
@@ -266,6 +266,16 @@ struct ZeroWindowProbe {
   i32 lower = -kMateThreshold;  // corrected; -31000 without a lower bound
   i32 upper = 0;
   u8 flags = 0;
+
+  // Whether the stored lower (upper) bound ends a zero-window node of this
+  // depth, beta and flags: deep enough, on the right side of beta, and not
+  // from a node of the other type where that type matters.
+  bool lower_cuts(i32 depth, i32 beta, NodeFlags f) const {
+    return found && lower_depth >= depth && lower >= beta && !((flags & kTtLowerTypeClear) && (f & kNodeType));
+  }
+  bool upper_cuts(i32 depth, i32 beta, NodeFlags f) const {
+    return found && upper_depth >= depth && upper < beta && !((flags & kTtUpperTypeSet) && !(f & kNodeType));
+  }
 };
 
 inline ZeroWindowProbe probe_zero_window(i32 ply) {
@@ -311,7 +321,7 @@ inline bool is_reversing_move(SearchMove m, i32 ply) {
 }
 
 template <class Cfg>
-i32 search_zero_window(i32 beta, i32 depth, PlyRecord* rec, u8 f) {
+i32 search_zero_window(i32 beta, i32 depth, PlyRecord* rec, NodeFlags f) {
   using B = typename Cfg::Board;
   using E = typename Cfg::Eval;
   Position& pos = current_position;
@@ -332,19 +342,16 @@ i32 search_zero_window(i32 beta, i32 depth, PlyRecord* rec, u8 f) {
   u32 hash_move = h.move;
   bool probed = h.probed;
   bool probe_high = h.probe_high;
-  if (h.found) {
-    if (h.lower_depth >= depth && h.lower >= beta && !((h.flags & kTtLowerTypeClear) && (f & kNodeType))) {
-      st.result_move = h.move;
-      return h.lower;
-    }
-    if (h.upper_depth >= depth && h.upper < beta && !((h.flags & kTtUpperTypeSet) && !(f & kNodeType)))
-      return h.upper;
+  if (h.lower_cuts(depth, beta, f)) {
+    st.result_move = h.move;
+    return h.lower;
   }
+  if (h.upper_cuts(depth, beta, f)) return h.upper;
 
   // 4. Tablebases.
   {
     i32 s;
-    if (probe_node_tablebases(depth, beta >= kMateThreshold || beta <= -kMateThreshold, p, s)) return s;
+    if (probe_node_tablebases(depth, is_mate_class(beta), p, s)) return s;
   }
 
   // 5. Static pruning.
@@ -368,7 +375,7 @@ i32 search_zero_window(i32 beta, i32 depth, PlyRecord* rec, u8 f) {
 
   PlyRecord* child = rec + 1;
   const bool null_allowed = !probe_high && e - 10 >= beta && !(f & kNodeNoNull) && null_move_material();
-  const u8 null_flags = static_cast<u8>(((f & kNodeType) ^ kNodeType) | 0x0E);
+  const NodeFlags null_flags = null_move_child_flags(f);
 
   // 6. Probe block: null move and the shallow PV probe search.
   const bool probe_block = !probed && plies - st.iteration + st.last_iteration >= 10;
@@ -400,7 +407,7 @@ i32 search_zero_window(i32 beta, i32 depth, PlyRecord* rec, u8 f) {
     // 7. Null move, second form, with a verification search when deep.
     const i32 margin = std::min(8 * depth - 168, 80);
     i32 v = beta;
-    if (depth >= 24) v = search_zero_window<Cfg>(beta + 250, depth - 16, rec, static_cast<u8>(f | kNodeNoNull));
+    if (depth >= 24) v = search_zero_window<Cfg>(beta + 250, depth - 16, rec, own_position_flags(f));
     NullMoveUndo nu;
     make_null_move(nu);
     enter_null_child(*rec, *child);
@@ -432,14 +439,14 @@ i32 search_zero_window(i32 beta, i32 depth, PlyRecord* rec, u8 f) {
   // 9. Shallow move search for a hash move.
   if (!probed && (plies == 3 || hash_move == 0) && p <= 10 && e > beta + 200) {
     const i32 b = std::min(e - 75, 250);
-    const i32 s = search_zero_window<Cfg>(b, 1, rec, static_cast<u8>(f | kNodeNoNull));
+    const i32 s = search_zero_window<Cfg>(b, 1, rec, own_position_flags(f));
     if (s >= b) hash_move = st.result_move;
   }
 
   // 10. Internal deepening.
   if (depth >= 8 && hash_move == 0 && depth > h.lower_depth + 4 && (f & kNodeMayDeepen) &&
       (e >= beta || depth >= 12)) {
-    const i32 s = search_zero_window<Cfg>(beta, depth - 4, rec, static_cast<u8>((f & kNodeType) | 6));
+    const i32 s = search_zero_window<Cfg>(beta, depth - 4, rec, internal_deepening_flags(f));
     if (s >= beta) hash_move = st.result_move;
   }
 
@@ -470,7 +477,7 @@ i32 search_zero_window(i32 beta, i32 depth, PlyRecord* rec, u8 f) {
     rec->current_move = m;
     i32 score;
     if (child_check) {
-      score = -search_zero_window_in_check<Cfg>(1 - beta, depth - 1, child, static_cast<u8>(f ^ 3));
+      score = -search_zero_window_in_check<Cfg>(1 - beta, depth - 1, child, child_flags(f));
     } else {
       if (count >= 7 && picker.stage == kPickQuiets && futility - child->static_eval < beta) {
         unmake_move<B>(m, undo);
@@ -484,10 +491,10 @@ i32 search_zero_window(i32 beta, i32 depth, PlyRecord* rec, u8 f) {
         if (count >= 8 && child->static_eval + e > 10) r += 1;
       }
       const i32 nd = depth - 2 - r;
-      score = nd / 2 > 0 ? -search_zero_window<Cfg>(1 - beta, nd, child, static_cast<u8>(f ^ 3))
+      score = nd / 2 > 0 ? -search_zero_window<Cfg>(1 - beta, nd, child, child_flags(f))
                          : -qsearch<Cfg>(-beta, 1 - beta, 0, child);
       if (r > 0 && score >= beta)
-        score = -search_zero_window<Cfg>(1 - beta, depth - 2, child, static_cast<u8>((f & kNodeType) ^ kNodeType));
+        score = -search_zero_window<Cfg>(1 - beta, depth - 2, child, reduced_research_flags(f));
     }
     unmake_move<B>(m, undo);
     count += 1;
@@ -518,7 +525,7 @@ i32 search_zero_window(i32 beta, i32 depth, PlyRecord* rec, u8 f) {
 }
 
 template <class Cfg>
-i32 search_zero_window_in_check(i32 beta, i32 depth, PlyRecord* rec, u8 f) {
+i32 search_zero_window_in_check(i32 beta, i32 depth, PlyRecord* rec, NodeFlags f) {
   using B = typename Cfg::Board;
   using E = typename Cfg::Eval;
   Position& pos = current_position;
@@ -526,20 +533,16 @@ i32 search_zero_window_in_check(i32 beta, i32 depth, PlyRecord* rec, u8 f) {
 
   if (is_repetition()) return kDrawScore;
   if (p >= kMaxSearchPly) return rec->static_eval;
-  if (p - kMateScore >= beta) return p - kMateScore;
+  if (mated_at(p) >= beta) return mated_at(p);
   if (31999 - p < beta) return 31999 - p;
 
   const ZeroWindowProbe h = probe_zero_window(p);
-  if (h.found) {
-    // The cut rules of the node out of check; a lower cut keeps result_move.
-    if (h.lower_depth >= depth && h.lower >= beta && !((h.flags & kTtLowerTypeClear) && (f & kNodeType)))
-      return h.lower;
-    if (h.upper_depth >= depth && h.upper < beta && !((h.flags & kTtUpperTypeSet) && !(f & kNodeType)))
-      return h.upper;
-  }
+  // The cut rules of the node out of check; a lower cut keeps result_move.
+  if (h.lower_cuts(depth, beta, f)) return h.lower;
+  if (h.upper_cuts(depth, beta, f)) return h.upper;
   {
     i32 s;
-    if (probe_node_tablebases(depth, beta >= kMateThreshold || beta <= -kMateThreshold, p, s)) return s;
+    if (probe_node_tablebases(depth, is_mate_class(beta), p, s)) return s;
   }
 
   MovePair list[kMaxMovePairs];
@@ -550,7 +553,7 @@ i32 search_zero_window_in_check(i32 beta, i32 depth, PlyRecord* rec, u8 f) {
   if (pos.state.fifty == 100 && n > 0) return kDrawScore;
 
   const bool type_set = (f & kNodeType) != 0;
-  i32 best = p - kMateScore;
+  i32 best = mated_at(p);
   if (n == 0) {
     tt_store_upper(depth, score_to_tt(best, p), type_set ? kTtUpperTypeSet : 0);
     return best;
@@ -584,11 +587,11 @@ i32 search_zero_window_in_check(i32 beta, i32 depth, PlyRecord* rec, u8 f) {
       score = child_check ? -qsearch_in_check<Cfg>(-beta, 1 - beta, 0, child)
                           : -qsearch<Cfg>(-beta, 1 - beta, 0, child);
     } else {
-      score = child_check ? -search_zero_window_in_check<Cfg>(1 - beta, nd, child, static_cast<u8>(f ^ 3))
-                          : -search_zero_window<Cfg>(1 - beta, nd, child, static_cast<u8>(f ^ 3));
+      score = child_check ? -search_zero_window_in_check<Cfg>(1 - beta, nd, child, child_flags(f))
+                          : -search_zero_window<Cfg>(1 - beta, nd, child, child_flags(f));
     }
     if (r > 0 && score >= beta)
-      score = -search_zero_window<Cfg>(1 - beta, nd + 2, child, static_cast<u8>((f & kNodeType) ^ kNodeType));
+      score = -search_zero_window<Cfg>(1 - beta, nd + 2, child, reduced_research_flags(f));
     count += 1;
     unmake_move<B>(m, undo);
     if (score > best) {
@@ -656,7 +659,7 @@ i32 search_pv(i32 alpha, i32 beta, i32 depth, u8 in_check, PlyRecord* rec) {
 
   // 5. Mate distance.
   {
-    const i32 a = in_check ? p - kMateScore : p - 31998;
+    const i32 a = in_check ? mated_at(p) : p - 31998;
     if (a > alpha) {
       alpha = a;
       if (a >= beta) return a;
@@ -762,8 +765,8 @@ i32 search_pv(i32 alpha, i32 beta, i32 depth, u8 in_check, PlyRecord* rec) {
         score = gives_check ? o - qsearch_in_check<Cfg>(o - alpha - 1, o - alpha, 8, child)
                             : o - qsearch<Cfg>(o - alpha - 1, o - alpha, probing ? 0 : 8, child);
       } else {
-        score = gives_check ? o - search_zero_window_in_check<Cfg>(o - alpha, nd, child, 7)
-                            : o - search_zero_window<Cfg>(o - alpha, nd, child, 7);
+        score = gives_check ? o - search_zero_window_in_check<Cfg>(o - alpha, nd, child, kScoutFlags)
+                            : o - search_zero_window<Cfg>(o - alpha, nd, child, kScoutFlags);
       }
       if (score > alpha) score = o - search_pv<Cfg>(o - beta, o - alpha, nd, gives_check, child);
     }
@@ -789,7 +792,7 @@ i32 search_pv(i32 alpha, i32 beta, i32 depth, u8 in_check, PlyRecord* rec) {
 
   // 13.
   st.result_move = best_move;
-  if (best == kNoMoveScore) return in_check ? p - kMateScore : kDrawScore;
+  if (best == kNoMoveScore) return in_check ? mated_at(p) : kDrawScore;
   if (best_move != 0) {
     if (is_quiet_for_killers(best_move, pos)) update_killers_and_history(Cfg::history(), best_move, depth, *rec);
     if (!probing) tt_store_exact(static_cast<u16>(best_move), depth, score_to_tt(best, p));
@@ -903,7 +906,7 @@ i32 search_root_moves(i32 /*alpha*/, i32 /*beta*/, i32 depth) {
   SearchStatus& st = search_status;
   EngineOptions& opt = engine_options;
   RootMoveList& rl = root_list;
-  MultiPvLine* lines = Cfg::multipv_lines();
+  MultiPvLines& lines = Cfg::multipv_lines();
   u32& line_count = Cfg::multipv_count();
 
   // Outlook: extra depth for full-window searches or for scouts.
@@ -938,8 +941,8 @@ i32 search_root_moves(i32 /*alpha*/, i32 /*beta*/, i32 depth) {
     if (best == kNoMoveScore || d / 2 <= 0 || i < opt.multipv) {
       score = -search_pv<Cfg>(-kMateScore, -alpha, d + pv_deepen, gives_check, child);
     } else {
-      score = gives_check ? -search_zero_window_in_check<Cfg>(-alpha, d + scout_deepen, child, 7)
-                          : -search_zero_window<Cfg>(-alpha, d + scout_deepen, child, 7);
+      score = gives_check ? -search_zero_window_in_check<Cfg>(-alpha, d + scout_deepen, child, kScoutFlags)
+                          : -search_zero_window<Cfg>(-alpha, d + scout_deepen, child, kScoutFlags);
       if (score > alpha) {
         st.fail_high = 1;
         st.easy_move = 0;
@@ -1002,22 +1005,22 @@ i32 search_root_moves(i32 /*alpha*/, i32 /*beta*/, i32 depth) {
                       (score == alpha && alpha <= -kMateThreshold) ||
                       (n == 1 && depth / 2 == 4 && !search_limits.infinite))) {
       MultiPvLine& line = lines[slot];
-      const bool mate_line = line.score >= kMateThreshold || line.score <= -kMateThreshold;
-      const bool shown_mate = line.score > kMateThreshold || line.score < -kMateThreshold;
+      const bool mate_line = is_mate_class(line.score);
+      const bool shown_mate = shown_as_mate(line.score);
       const u8 min_depth = opt.output_mode == kOutputSparse ? 20 : (opt.output_mode == kOutputNormal ? 14 : 8);
       char pv[512];
       walk_line<Cfg>(m, mate_line ? 64 : 14,
                 [min_depth, shown_mate](const TtEntry& en) { return shown_mate || en.move_depth >= min_depth; },
                 pv, sizeof pv);
       const ProgressFields pf = progress_fields();
-      const i32 shown_depth = std::max(depth - 6, 2) / 2;
+      const i32 line_depth = multipv_shown_depth(depth);
       st.score_printed = 1;
       if (shown_mate)
         std::snprintf(line.text, sizeof line.text, "depth %d score mate %d %snodes %" PRIu64 " %s%spv %s",
-                      shown_depth, mate_moves(line.score), pf.time, pf.nodes, pf.nps, pf.tbhits, pv);
+                      line_depth, mate_moves(line.score), pf.time, pf.nodes, pf.nps, pf.tbhits, pv);
       else
         std::snprintf(line.text, sizeof line.text, "depth %d score cp %d %snodes %" PRIu64 " %s%spv %s",
-                      shown_depth, centipawns(line.score), pf.time, pf.nodes, pf.nps, pf.tbhits, pv);
+                      line_depth, centipawns(line.score), pf.time, pf.nodes, pf.nps, pf.tbhits, pv);
 
       const u32 elapsed = platform::tick_count() - st.start_tick;
       const bool due = opt.output_mode == kOutputVerbose || st.best_score > 10000 || st.best_score < -10000 ||
@@ -1041,7 +1044,7 @@ i32 search_root_moves(i32 /*alpha*/, i32 /*beta*/, i32 depth) {
   sort_root_moves(n);
   if (opt.output_mode <= kOutputNormal && depth >= 10 && may_answer()) {
     const ProgressFields pf = progress_fields();
-    send_line("info depth %d %snodes %" PRIu64 " %s%s\n", depth / 2 - 3, pf.time, pf.nodes, pf.nps, pf.tbhits);
+    send_line("info depth %d %snodes %" PRIu64 " %s%s\n", shown_depth(depth), pf.time, pf.nodes, pf.nps, pf.tbhits);
   }
   return best;
 }
@@ -1149,25 +1152,19 @@ void search_root_driver() {
   try {
     st.start_tick = platform::tick_count();
     st.probe_nesting = 0;
-    MultiPvLine* lines = Cfg::multipv_lines();
-    for (u32 i = 0; i < kMultiPvRecords - 1; ++i) {
-      lines[i].score = kNoLineScore;
-      lines[i].move = 0;
-      lines[i].text[0] = 0;
-    }
+    clear_multipv_lines(Cfg::multipv_lines());
     if (const TtEntry* en = tt_last_match(pos.state.key)) rl.root_hash_move = en->move;
     if (n >= 2) {
       for (u32 i = 0; i < n; ++i) {
         const SearchMove m = rl.moves[i];
         const PieceCode victim = pos.board[move_to(m)];
-        if (m == rl.root_hash_move) rl.keys[i] = 0x7FFFFFFF;
+        if (m == rl.root_hash_move) rl.keys[i] = kHashMoveKey;
         else if (victim != kNoPiece) rl.keys[i] = 0x7FFFFEFF + 16 * victim - pos.board[move_from(m)];
         else rl.keys[i] = 0;
       }
       sort_root_moves(n);
     }
-    const i32 men = __builtin_popcountll(pos.occupied);
-    display_scale = 16 + std::min(16, 32 - men);
+    display_scale = display_scale_for(static_cast<u32>(__builtin_popcountll(pos.occupied)));
     st.fail_high = 0;
     st.fail_high_prev = 0;
 
@@ -1218,7 +1215,7 @@ void search_root_driver() {
             (elapsed >= 6 * soft / 10 && no_drop && !st.fail_high && !st.fail_high_prev))
           st.stop_after_iteration = 1;
       }
-      if (h >= 12 && (st.best_score >= kMateThreshold || st.best_score <= -kMateThreshold) &&
+      if (h >= 12 && is_mate_class(st.best_score) &&
           (!lim.infinite || lim.pondering))
         break;
       if (st.stop_requested || (st.stop_after_iteration && !lim.infinite)) break;
@@ -1237,11 +1234,11 @@ void search_root_driver() {
       char text[8];
       write_move_text(st.best_move, text);
       const i32 s = st.best_score;
-      if (s > kMateThreshold || s < -kMateThreshold)
-        send_line("info depth %d score mate %d nodes %" PRIu64 " pv %s\n", st.best_depth / 2 - 3, mate_moves(s),
+      if (shown_as_mate(s))
+        send_line("info depth %d score mate %d nodes %" PRIu64 " pv %s\n", shown_depth(st.best_depth), mate_moves(s),
                   shown_nodes(), text);
       else
-        send_line("info depth %d score cp %d nodes %" PRIu64 " pv %s\n", st.best_depth / 2 - 3, centipawns(s),
+        send_line("info depth %d score cp %d nodes %" PRIu64 " pv %s\n", shown_depth(st.best_depth), centipawns(s),
                   shown_nodes(), text);
     }
   }
