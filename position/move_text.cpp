@@ -167,13 +167,13 @@ struct Generator {
 
 }  // namespace
 
-void move_to_text(SearchMove m, char out[6]) {
+std::size_t move_to_text(SearchMove m, char out[6]) {
   write_squares(m, out);
   switch (m & kMovePromoMask) {
-    case kMovePromoQueen: out[4] = 'q'; break;
-    case kMovePromoRook: out[4] = 'r'; break;
-    case kMovePromoKnight: out[4] = 'n'; break;
-    default: break;
+    case kMovePromoQueen: out[4] = 'q'; return 5;
+    case kMovePromoRook: out[4] = 'r'; return 5;
+    case kMovePromoKnight: out[4] = 'n'; return 5;
+    default: return 4;
   }
 }
 

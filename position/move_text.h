@@ -1,12 +1,15 @@
 // Move text, the front end's move code and moves made on the root position.
 #pragma once
+#include <cstddef>
+
 #include "position/types.h"
 
 namespace orvex {
 
 // Text of a search move: from-square, to-square and 'q', 'r' or 'n' for a
-// promotion; NUL-terminated, at most five characters.  Move 0 reads "a1a1".
-void move_to_text(SearchMove m, char out[6]);
+// promotion; NUL-terminated, at most five characters, all six bytes written.
+// Move 0 reads "a1a1".  Returns the length of the text.
+std::size_t move_to_text(SearchMove m, char out[6]);
 // Text of a front-end move: the same, with 'b' for a bishop promotion.
 void uci_move_to_text(UciMove m, char out[6]);
 

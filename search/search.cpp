@@ -4,9 +4,6 @@
 
 #include <pthread.h>
 
-#include <cstring>
-
-#include "position/move_text.h"
 #include "search/search_core.h"
 #include "uci/position_command.h"
 #include "uci/worker_team.h"
@@ -47,14 +44,6 @@ void run_on_search_stack(void (*body)()) {
 u64 shown_nodes() {
   const SearchStatus& st = search_status;
   return shown_node_count(st.node_batches, st.node_countdown, team_process_count());
-}
-
-std::size_t write_move_text(SearchMove m, char* out) {
-  char text[6];
-  move_to_text(m, text);
-  const std::size_t len = std::strlen(text);
-  std::memcpy(out, text, len + 1);
-  return len;
 }
 
 void recentre_lazy_window(i32 score) {

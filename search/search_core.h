@@ -23,6 +23,7 @@
 #include "position/legality.h"
 #include "position/make_move.h"
 #include "position/move_picker.h"
+#include "position/move_text.h"
 #include "position/movegen.h"
 #include "position/position.h"
 #include "position/see.h"
@@ -47,6 +48,18 @@ struct GeneralConfig {
   static MultiPvLines& multipv_lines() { return orvex::multipv_lines; }
   static u32& multipv_count() { return orvex::multipv_count; }
 };
+
+// Makes m and evaluates the position reached into `child`.  A move that
+// leaves the mover's king attacked is taken back at once: false.  Otherwise
+// true, with `gives_check` telling whether the side now to move is in check.
+template <class Cfg>
+inline bool make_legal_move(SearchMove m, UndoRecord& undo, PlyRecord& child, bool& gives_check) {
+  make_move<typename Cfg::Board>(m, undo);
+  gives_check = evaluate_with<typename Cfg::Eval>(child);
+  if (!mover_king_attacked(child)) return true;
+  unmake_move<typename Cfg::Board>(m, undo);
+  return false;
+}
 
 // ---------------------------------------------------------------------------
 // Quiescence
@@ -115,12 +128,8 @@ i32 qsearch(i32 alpha, i32 beta, i32 qd, PlyRecord* rec) {
       const bool safe = is_see_safe<B>(m);
       if (qd < 3 && !safe) continue;
       UndoRecord undo;
-      make_move<B>(m, undo);
-      const bool child_check = evaluate_with<E>(*child);
-      if (mover_king_attacked(*child)) {
-        unmake_move<B>(m, undo);
-        continue;
-      }
+      bool child_check;
+      if (!make_legal_move<Cfg>(m, undo, *child, child_check)) continue;
       const i32 step = safe ? 2 : 8;
       const i32 score = child_check ? -qsearch_in_check<Cfg>(-beta, -alpha, qd - step, child)
                                     : -qsearch<Cfg>(-beta, -alpha, qd - step, child);
@@ -211,12 +220,8 @@ i32 qsearch_in_check(i32 alpha, i32 beta, i32 qd, PlyRecord* rec) {
   for (u32 i = 0; i < n; ++i) {
     const SearchMove m = list[i].move;
     UndoRecord undo;
-    make_move<B>(m, undo);
-    const bool child_check = evaluate_with<E>(*child);
-    if (mover_king_attacked(*child)) {
-      unmake_move<B>(m, undo);
-      continue;
-    }
+    bool child_check;
+    if (!make_legal_move<Cfg>(m, undo, *child, child_check)) continue;
     const i32 score = child_check ? -qsearch_in_check<Cfg>(-beta, -alpha, qd - 2, child)
                                   : -qsearch<Cfg>(-beta, -alpha, qd - step, child);
     unmake_move<B>(m, undo);
@@ -323,7 +328,6 @@ inline bool is_reversing_move(SearchMove m, i32 ply) {
 template <class Cfg>
 i32 search_zero_window(i32 beta, i32 depth, PlyRecord* rec, NodeFlags f) {
   using B = typename Cfg::Board;
-  using E = typename Cfg::Eval;
   Position& pos = current_position;
   SearchStatus& st = search_status;
   const i32 p = ply_of(rec);
@@ -468,12 +472,8 @@ i32 search_zero_window(i32 beta, i32 depth, PlyRecord* rec, NodeFlags f) {
       continue;
     }
     UndoRecord undo;
-    make_move<B>(m, undo);
-    const bool child_check = evaluate_with<E>(*child);
-    if (mover_king_attacked(*child)) {
-      unmake_move<B>(m, undo);
-      continue;
-    }
+    bool child_check;
+    if (!make_legal_move<Cfg>(m, undo, *child, child_check)) continue;
     rec->current_move = m;
     i32 score;
     if (child_check) {
@@ -527,7 +527,6 @@ i32 search_zero_window(i32 beta, i32 depth, PlyRecord* rec, NodeFlags f) {
 template <class Cfg>
 i32 search_zero_window_in_check(i32 beta, i32 depth, PlyRecord* rec, NodeFlags f) {
   using B = typename Cfg::Board;
-  using E = typename Cfg::Eval;
   Position& pos = current_position;
   const i32 p = ply_of(rec);
 
@@ -569,12 +568,8 @@ i32 search_zero_window_in_check(i32 beta, i32 depth, PlyRecord* rec, NodeFlags f
       continue;
     }
     UndoRecord undo;
-    make_move<B>(m, undo);
-    const bool child_check = evaluate_with<E>(*child);
-    if (mover_king_attacked(*child)) {
-      unmake_move<B>(m, undo);
-      continue;
-    }
+    bool child_check;
+    if (!make_legal_move<Cfg>(m, undo, *child, child_check)) continue;
     rec->current_move = m;
     i32 nd = depth - 2 + (child_check ? 1 : 0);
     i32 r = 0;
@@ -620,7 +615,6 @@ inline i32 probe_capture_value(PieceCode captured) {
 template <class Cfg>
 i32 search_pv(i32 alpha, i32 beta, i32 depth, u8 in_check, PlyRecord* rec) {
   using B = typename Cfg::Board;
-  using E = typename Cfg::Eval;
   Position& pos = current_position;
   SearchStatus& st = search_status;
   const EngineOptions& opt = engine_options;
@@ -638,7 +632,7 @@ i32 search_pv(i32 alpha, i32 beta, i32 depth, u8 in_check, PlyRecord* rec) {
         std::size_t len = 0;
         for (i32 i = 0; i < 6; ++i) {
           text[len++] = ' ';
-          len += write_move_text(search_stack[i].current_move, text + len);
+          len += move_to_text(search_stack[i].current_move, text + len);
         }
         text[len] = 0;
         send_line("info currline%s\n", text);
@@ -742,14 +736,10 @@ i32 search_pv(i32 alpha, i32 beta, i32 depth, u8 in_check, PlyRecord* rec) {
       extend = true;
 
     UndoRecord undo;
-    make_move<B>(m, undo);
-    const bool gives_check = evaluate_with<E>(*child);
+    bool gives_check;
+    if (!make_legal_move<Cfg>(m, undo, *child, gives_check)) continue;
     i32 o = 0;
     if (probing) o = 40 * probe_capture_value(undo.captured) - (gives_check ? 100 : 0);
-    if (mover_king_attacked(*child)) {
-      unmake_move<B>(m, undo);
-      continue;
-    }
     i32 nd = depth - 2;
     if (!probing) {
       if (extend || gives_check) nd += 2;
@@ -834,7 +824,7 @@ std::size_t walk_line(SearchMove first, i32 limit, Accept accept, char* out, std
     made[n++] = m;
     if (len + 8 < cap) {
       if (len > 0) out[len++] = ' ';
-      len += write_move_text(m, out + len);
+      len += move_to_text(m, out + len);
       out[len] = 0;
     }
     if (n >= limit) break;
@@ -859,15 +849,14 @@ struct ProgressFields {
 inline ProgressFields progress_fields() {
   ProgressFields f;
   const SearchStatus& st = search_status;
-  const u32 elapsed = platform::tick_count() - st.start_tick + 1;
+  const u32 elapsed = shown_time(platform::tick_count(), st.start_tick);
   f.nodes = shown_nodes();
   f.time[0] = f.nps[0] = f.tbhits[0] = 0;
   if (engine_options.output_mode == kOutputVerbose) {
     std::snprintf(f.time, sizeof f.time, "time %" PRIu32 " ", elapsed);
-    std::snprintf(f.nps, sizeof f.nps, "nps %" PRIu64 " ", f.nodes * 1024 / elapsed);
+    std::snprintf(f.nps, sizeof f.nps, "nps %" PRIu64 " ", shown_nps(f.nodes, elapsed));
   }
-  u64 hits = st.tb_hits;
-  while (hits > f.nodes) hits >>= 1;
+  const u64 hits = shown_tb_hits(st.tb_hits, f.nodes);
   if (hits != 0) std::snprintf(f.tbhits, sizeof f.tbhits, "tbhits %" PRIu64 " ", hits);
   return f;
 }
@@ -928,7 +917,7 @@ i32 search_root_moves(i32 /*alpha*/, i32 /*beta*/, i32 depth) {
     search_stack[0].current_move = m;
     if (st.best_depth >= 24 && (opt.output_mode == kOutputVerbose || st.depth_lines_started) && may_answer()) {
       char text[8];
-      write_move_text(m, text);
+      move_to_text(m, text);
       send_line("info currmove %s currmovenumber %d\n", text, static_cast<int>(i + 1));
     }
     const bool push = is_pawn(pos.board[move_from(m)]) &&
@@ -1232,7 +1221,7 @@ void search_root_driver() {
     st.score_printed = 1;
     if (may_answer()) {
       char text[8];
-      write_move_text(st.best_move, text);
+      move_to_text(st.best_move, text);
       const i32 s = st.best_score;
       if (shown_as_mate(s))
         send_line("info depth %d score mate %d nodes %" PRIu64 " pv %s\n", shown_depth(st.best_depth), mate_moves(s),

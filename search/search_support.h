@@ -1,9 +1,8 @@
 // Small pieces the node searches and the root share: the ply of a record,
-// the repetition test, the legality test after a move, killer and history
-// bookkeeping, evasion lists, null-move helpers and the display conversions.
+// the repetition test, the legality test after a move, null-move helpers,
+// evasion lists and their sort, and the re-centring of the lazy window.
 #pragma once
 #include <algorithm>
-#include <cstddef>
 
 #include "position/make_move.h"
 #include "position/movegen.h"
@@ -79,8 +78,6 @@ inline void sort_pairs_descending_signed(MovePair* list, u32 n) {
   }
 }
 
-// Text of a move (from, to, promotion letter) at `out`; returns its length.
-std::size_t write_move_text(SearchMove m, char* out);
 // Re-centres the lazy evaluation window on an iteration's score.
 void recentre_lazy_window(i32 score);
 

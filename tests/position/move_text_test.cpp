@@ -16,7 +16,8 @@ UciMove mv(const char* from, const char* to, UciMove flags = 0) { return make_mo
 
 std::string text_of(SearchMove m) {
   char buf[6];
-  move_to_text(m, buf);
+  const std::size_t len = move_to_text(m, buf);
+  EXPECT_EQ(len, std::strlen(buf));
   return buf;
 }
 

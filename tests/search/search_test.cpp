@@ -85,7 +85,7 @@ class SearchTest : public ::testing::Test {
 
   static std::string best_text() {
     char text[8];
-    write_move_text(search_status.best_move, text);
+    move_to_text(search_status.best_move, text);
     return text;
   }
 };
