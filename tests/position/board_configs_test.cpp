@@ -14,41 +14,21 @@
 namespace orvex {
 namespace {
 
+using testing::captures_text;
+using testing::evasions_text;
 using testing::list_text;
 using testing::mv;
 using testing::set_position;
 
-template <class B>
-std::string captures(std::string* keys_out = nullptr) {
-  SearchMove moves[kMaxMoves];
-  u32 keys[kMaxCaptures];
-  generate_captures<B>(moves, keys, current_position.colour_bb[kWhite], current_position.colour_bb[kBlack]);
-  if (keys_out) {
-    keys_out->clear();
-    for (u32 i = 0; moves[i]; ++i) {
-      if (i) *keys_out += ' ';
-      *keys_out += std::to_string(keys[i]);
-    }
-  }
-  return list_text(moves);
-}
-
-template <class B>
-std::string evasions() {
-  EvasionList list[kMaxMoves / 2];
-  const EvasionList* last = generate_evasions<B>(list, ~attack_set(current_position.side_to_move ^ 1));
-  return testing::list_text(list, last);
-}
-
 TEST(BoardConfigs, PromotionRules) {
   std::string keys;
   set_position("r3k3/1P6/8/8/8/8/8/4K3 w - -");
-  EXPECT_EQ(captures<RookKnightEndingBoard>(&keys), "b7b8q b7b8n b7a8q b7a8n");
+  EXPECT_EQ(captures_text<RookKnightEndingBoard>(&keys), "b7b8q b7b8n b7a8q b7a8n");
   EXPECT_EQ(keys, "15 0 40 0");
   // A side without knights in its piece set promotes to queens only.
-  EXPECT_EQ(captures<RookEndingBoard>(&keys), "b7b8q b7a8q");
+  EXPECT_EQ(captures_text<RookEndingBoard>(&keys), "b7b8q b7a8q");
   set_position("4k3/8/8/8/8/8/4p3/3Q3K b - -");
-  EXPECT_EQ(captures<PawnEndingBoard>(&keys), "e2e1q e2d1q");
+  EXPECT_EQ(captures_text<PawnEndingBoard>(&keys), "e2e1q e2d1q");
   EXPECT_EQ(keys, "15 46");
   // Knight promotions only with check.
   struct Case {
@@ -64,30 +44,30 @@ TEST(BoardConfigs, PromotionRules) {
   };
   for (const Case& c : restricted) {
     set_position(c.fen);
-    EXPECT_EQ(captures<RestrictedBoard>(), c.expected) << c.fen;
-    EXPECT_EQ(captures<MixedBoard>(), c.expected) << c.fen;
+    EXPECT_EQ(captures_text<RestrictedBoard>(), c.expected) << c.fen;
+    EXPECT_EQ(captures_text<MixedBoard>(), c.expected) << c.fen;
   }
   set_position("3q4/4Pk2/8/8/8/8/8/3K4 w - -");
-  EXPECT_EQ(evasions<RestrictedBoard>().find("e7d8q e7d8n") != std::string::npos, true);
+  EXPECT_EQ(evasions_text<RestrictedBoard>().find("e7d8q e7d8n") != std::string::npos, true);
   set_position("3q4/4P2k/8/8/8/8/8/3K4 w - -");
-  EXPECT_EQ(evasions<RestrictedBoard>().find("e7d8n"), std::string::npos);
-  EXPECT_NE(evasions<RestrictedBoard>().find("e7d8q"), std::string::npos);
+  EXPECT_EQ(evasions_text<RestrictedBoard>().find("e7d8n"), std::string::npos);
+  EXPECT_NE(evasions_text<RestrictedBoard>().find("e7d8q"), std::string::npos);
 }
 
 TEST(BoardConfigs, PieceSetsAndDoubleCheck) {
   // The general order of pieces: a bishop's capture (key 26) before a queen's (24).
   std::string keys;
   set_position("4k3/8/8/3n4/8/1B6/8/3QK3 w - -");
-  EXPECT_EQ(captures<BishopVsKnightEndingBoard>(&keys), "b3d5 d1d5");
+  EXPECT_EQ(captures_text<BishopVsKnightEndingBoard>(&keys), "b3d5 d1d5");
   EXPECT_EQ(keys, "26 24");
   // Two queens give check: the pawn-ending layer answers the lower one only.
   set_position("4q2k/8/8/8/8/2Q5/8/q3K3 w - -");
-  EXPECT_EQ(evasions<PawnEndingBoard>(), "e1d2 e1f2 c3a1 c3c1");
-  EXPECT_EQ(evasions<BishopEndingBoard>(), "e1d2 e1f2");
-  EXPECT_EQ(evasions<GeneralBoard>(), "e1d2 e1f2");
+  EXPECT_EQ(evasions_text<PawnEndingBoard>(), "e1d2 e1f2 c3a1 c3c1");
+  EXPECT_EQ(evasions_text<BishopEndingBoard>(), "e1d2 e1f2");
+  EXPECT_EQ(evasions_text<GeneralBoard>(), "e1d2 e1f2");
   // A knight's check is answered by capturing the knight.
   set_position("4k3/8/8/8/8/3n4/8/N3K3 w - -");
-  EXPECT_EQ(evasions<KnightEndingBoard>(), "e1d1 e1f1 e1d2 e1e2");
+  EXPECT_EQ(evasions_text<KnightEndingBoard>(), "e1d1 e1f1 e1d2 e1e2");
 }
 
 TEST(BoardConfigs, LegalityTests) {

@@ -13,31 +13,12 @@
 namespace orvex {
 namespace {
 
+using testing::captures_text;
 using testing::list_text;
 using testing::mv;
 using testing::set_position;
 
-struct Record {
-  u64 attacks_us = 0;
-  u64 attacks_them = 0;
-  u32 killers[4] = {};
-};
-
-template <class B>
-std::string captures(std::string* keys_out = nullptr) {
-  SearchMove moves[kMaxMoves];
-  u32 keys[kMaxCaptures];
-  const Position& p = current_position;
-  generate_captures<B>(moves, keys, p.colour_bb[kWhite], p.colour_bb[kBlack], attack_set(p.side_to_move ^ 1));
-  if (keys_out) {
-    keys_out->clear();
-    for (u32 i = 0; moves[i]; ++i) {
-      if (i) *keys_out += ' ';
-      *keys_out += std::to_string(keys[i]);
-    }
-  }
-  return list_text(moves);
-}
+using Record = testing::PickerRecord;
 
 template <class B>
 std::string quiet_checks(SearchMove a = 0, SearchMove b = 0) {
@@ -50,13 +31,13 @@ std::string quiet_checks(SearchMove a = 0, SearchMove b = 0) {
 TEST(EditionBoard, CaptureOrderAndKingCaptures) {
   std::string keys;
   set_position("7k/P7/8/1p1pP2p/6P1/N7/8/4K3 w - d6");
-  EXPECT_EQ(captures<EditionBoard>(&keys), "g4h5 e5d6* a3b5 a7a8q a7a8n a7a8r");
+  EXPECT_EQ(captures_text<EditionBoard>(&keys), "g4h5 e5d6* a3b5 a7a8q a7a8n a7a8r");
   EXPECT_EQ(keys, "22 22 21 15 0 0");
-  EXPECT_EQ(captures<GeneralBoard>(), "a3b5 a7a8q a7a8n a7a8r g4h5 e5d6*");
+  EXPECT_EQ(captures_text<GeneralBoard>(), "a3b5 a7a8q a7a8n a7a8r g4h5 e5d6*");
   // The king does not take a defended piece.
   set_position("4k3/8/8/8/8/2p5/3n4/4K3 w - -");
-  EXPECT_EQ(captures<EditionBoard>(), "");
-  EXPECT_EQ(captures<GeneralBoard>(), "e1d2");
+  EXPECT_EQ(captures_text<EditionBoard>(), "");
+  EXPECT_EQ(captures_text<GeneralBoard>(), "e1d2");
 }
 
 TEST(EditionBoard, QuietChecks) {

@@ -5,11 +5,12 @@
 
 #include "position/fen.h"
 #include "position/keys.h"
+#include "tests/squares.h"
 
 namespace orvex {
 namespace {
 
-Square sq(const char* name) { return make_square(name[0] - 'a', name[1] - '1'); }
+using testing::sq;
 
 // The derived fields always agree with a fresh computation, whatever the text.
 void expect_consistent(const Position& p) {

@@ -6,11 +6,12 @@
 
 #include "position/fen.h"
 #include "position/keys.h"
+#include "tests/squares.h"
 
 namespace orvex {
 namespace {
 
-Square sq(const char* name) { return make_square(name[0] - 'a', name[1] - '1'); }
+using testing::sq;
 
 TEST(Keys, DistinctNonZeroAndLinear) {
   std::set<u64> seen;

@@ -16,43 +16,19 @@
 namespace orvex {
 namespace {
 
+using testing::captures_text;
+using testing::evasions_text;
 using testing::list_text;
 using testing::mv;
 using testing::set_position;
 using testing::sq;
 
-struct Record {
-  u64 attacks_us = 0;
-  u64 attacks_them = 0;
-  u32 killers[4] = {};
-};
-
-std::string captures_text(std::string* keys_out = nullptr) {
-  SearchMove moves[kMaxMoves];
-  u32 keys[kMaxCaptures];
-  generate_captures(moves, keys, current_position.colour_bb[kWhite], current_position.colour_bb[kBlack]);
-  if (keys_out) {
-    keys_out->clear();
-    for (u32 i = 0; moves[i]; ++i) {
-      if (i) *keys_out += ' ';
-      *keys_out += std::to_string(keys[i]);
-    }
-  }
-  return list_text(moves);
-}
+using Record = testing::PickerRecord;
 
 std::string quiet_text() {
   SearchMove moves[kMaxMoves];
   generate_quiet_moves(moves, attack_set(current_position.side_to_move ^ 1), 0, 0, 0, 0, 0, kFlatHistory);
   return list_text(moves);
-}
-
-std::string evasions_text() {
-  EvasionList list[kMaxMoves / 2];
-  const EvasionList* last = generate_evasions(list, ~attack_set(current_position.side_to_move ^ 1));
-  EXPECT_EQ(last[1].move, 0u);
-  EXPECT_EQ(last[1].key, 0u);
-  return testing::list_text(list, last);
 }
 
 TEST(Generators, StartPosition) {

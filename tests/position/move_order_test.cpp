@@ -16,6 +16,7 @@
 #include "position/move_picker.h"
 #include "position/perft.h"
 #include "position/see.h"
+#include "tests/position/move_helpers.h"
 #include "tests/position/perft_cases.h"
 #include "tests/position/reference_board.h"
 
@@ -441,11 +442,7 @@ bool see_safe(const Board& b, u32 m) {
 
 }  // namespace literal
 
-struct Rec {
-  u64 attacks_us = 0;
-  u64 attacks_them = 0;
-  u32 killers[4] = {};
-};
+using Rec = testing::PickerRecord;
 
 std::string text(const std::vector<u32>& moves) {
   std::string s;

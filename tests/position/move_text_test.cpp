@@ -7,11 +7,12 @@
 #include "position/fen.h"
 #include "position/keys.h"
 #include "position/move_text.h"
+#include "tests/squares.h"
 
 namespace orvex {
 namespace {
 
-Square sq(const char* name) { return make_square(name[0] - 'a', name[1] - '1'); }
+using testing::sq;
 UciMove mv(const char* from, const char* to, UciMove flags = 0) { return make_move_code(sq(from), sq(to)) | flags; }
 
 std::string text_of(SearchMove m) {

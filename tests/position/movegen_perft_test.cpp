@@ -14,6 +14,7 @@
 #include "position/legality.h"
 #include "position/move_picker.h"
 #include "position/perft.h"
+#include "tests/position/move_helpers.h"
 #include "tests/position/perft_cases.h"
 #include "tests/position/reference_board.h"
 
@@ -22,11 +23,7 @@ namespace {
 
 using testing::kPerftNodeBudget;
 
-struct TestRecord {
-  u64 attacks_us = 0;
-  u64 attacks_them = 0;
-  u32 killers[4] = {};
-};
+using TestRecord = testing::PickerRecord;
 
 // The record fields that make/unmake must restore exactly.
 ::testing::AssertionResult same_record(const Position& a, const Position& b) {

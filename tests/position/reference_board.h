@@ -232,11 +232,4 @@ inline std::string move_text(u32 m) {
   return s;
 }
 
-// The standard perft positions with their published counts.
-struct PerftCase {
-  std::string name;
-  std::string fen;
-  std::vector<u64> counts;  // depth 1, 2, ...
-};
-
 }  // namespace orvex::reference

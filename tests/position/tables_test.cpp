@@ -3,11 +3,12 @@
 #include <random>
 
 #include "position/tables.h"
+#include "tests/squares.h"
 
 namespace orvex {
 namespace {
 
-Square sq(const char* name) { return make_square(name[0] - 'a', name[1] - '1'); }
+using testing::sq;
 u64 bits(std::initializer_list<const char*> names) {
   u64 b = 0;
   for (const char* n : names) b |= bit(sq(n));

@@ -2,11 +2,12 @@
 
 #include "position/fen.h"
 #include "search/search_stack.h"
+#include "tests/squares.h"
 
 namespace orvex {
 namespace {
 
-Square sq(const char* name) { return make_square(name[0] - 'a', name[1] - '1'); }
+using testing::sq;
 SearchMove mv(const char* from, const char* to, u32 flags = 0) { return make_move_code(sq(from), sq(to), flags); }
 
 TEST(Scores, DisplayConversions) {

@@ -8,6 +8,7 @@
 #include "position/fen.h"
 #include "position/keys.h"
 #include "position/move_text.h"
+#include "tests/squares.h"
 #include "uci/output.h"
 #include "uci/position_command.h"
 #include "uci/root_check.h"
@@ -15,7 +16,7 @@
 namespace orvex {
 namespace {
 
-constexpr Square sq(const char* t) { return (t[1] - '1') * 8 + (t[0] - 'a'); }
+using testing::sq;
 
 // The position a text gives, as a FEN-independent fingerprint.
 u64 key_after(const char* text) {

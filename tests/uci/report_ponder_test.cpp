@@ -11,13 +11,14 @@
 #include "position/move_text.h"
 #include "position/position.h"
 #include "search/tt.h"
+#include "tests/squares.h"
 #include "uci/position_command.h"
 #include "uci/report.h"
 
 namespace orvex {
 namespace {
 
-Square sq(const char* s) { return make_square(static_cast<u32>(s[0] - 'a'), static_cast<u32>(s[1] - '1')); }
+using testing::sq;
 SearchMove mv(const char* from, const char* to, u32 flags = 0) { return make_move_code(sq(from), sq(to), flags); }
 
 struct PonderMove : ::testing::Test {
