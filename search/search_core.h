@@ -56,9 +56,11 @@ template <class Cfg>
 inline bool make_legal_move(SearchMove m, UndoRecord& undo, PlyRecord& child, bool& gives_check) {
   make_move<typename Cfg::Board>(m, undo);
   gives_check = evaluate_with<typename Cfg::Eval>(child);
-  if (!mover_king_attacked(child)) return true;
-  unmake_move<typename Cfg::Board>(m, undo);
-  return false;
+  if (mover_king_attacked(child)) [[unlikely]] {
+    unmake_move<typename Cfg::Board>(m, undo);
+    return false;
+  }
+  return true;
 }
 
 // ---------------------------------------------------------------------------
