@@ -56,15 +56,10 @@ int main(int argc, char** argv) {
     char line[256];
     std::snprintf(line, sizeof line, "position fen %s", fen);
     handle_position_command(line);
-    tt_zero();
-    reset_tt_ages();
-    reset_search_limits();
-    reset_searcher_status();
-    search_status.iteration = 0;
-    search_status.last_iteration = 13;
+    reset_for_repeatable_search();
     search_limits.depth_limit = depth + 3;
     search_root();
-    const u64 nodes = search_status.node_batches * 1024 - static_cast<u64>(search_status.node_countdown);
+    const u64 nodes = counted_nodes();
     total += nodes;
     std::printf("%-72s %12" PRIu64 "\n", fen, nodes);
   }

@@ -41,6 +41,20 @@ void run_on_search_stack(void (*body)()) {
 
 }  // namespace
 
+void reset_for_repeatable_search() {
+  tt_zero();
+  reset_tt_ages();
+  reset_search_limits();
+  reset_searcher_status();
+  search_status.iteration = 0;
+  search_status.last_iteration = 13;
+}
+
+u64 counted_nodes() {
+  const SearchStatus& st = search_status;
+  return st.node_batches * 1024 - static_cast<u64>(static_cast<i64>(st.node_countdown));
+}
+
 u64 shown_nodes() {
   const SearchStatus& st = search_status;
   return shown_node_count(st.node_batches, st.node_countdown, team_process_count());

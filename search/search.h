@@ -21,6 +21,14 @@ void search_root();
 // runs the general configuration.
 void search_root_worker();
 
+// Sets up a search that depends only on its position: the table zeroed, its
+// ages, the limits and the searcher's status reset and the iteration
+// counters as at start-up (benchmarks and tests).
+void reset_for_repeatable_search();
+
+// Nodes the current or last search has counted.
+u64 counted_nodes();
+
 // Node count shown to the interface: the counted nodes of this search in
 // the form search_status keeps them, times 8 and the process count.
 u64 shown_nodes();

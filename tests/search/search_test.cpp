@@ -60,27 +60,16 @@ class SearchTest : public ::testing::Test {
   }
   void TearDown() override { tt_detach(); }
 
-  // A fresh search state: cleared table, ages and iteration counters as at
-  // start-up, so that every search depends only on its position.
-  static void fresh_state() {
-    tt_zero();
-    reset_tt_ages();
-    reset_search_limits();
-    reset_searcher_status();
-    search_status.iteration = 0;
-    search_status.last_iteration = 13;
-  }
-
   // Sets the position from a "position" text, as the interpreter stores it.
   static void set_position(const std::string& text) { handle_position_command(text.c_str()); }
 
   // Searches to a shown depth (iteration depth + 3) and returns the counted nodes.
   static u64 search_depth(const std::string& fen, int shown_depth) {
     set_position("position fen " + fen);
-    fresh_state();
+    reset_for_repeatable_search();
     search_limits.depth_limit = shown_depth + 3;
     search_root();
-    return search_status.node_batches * 1024 - static_cast<u64>(search_status.node_countdown);
+    return counted_nodes();
   }
 
   static std::string best_text() {
@@ -165,7 +154,7 @@ TEST_F(SearchTest, FiftyMoveRuleDrawsAWonEnding) {
   // One ply before the fifty-move limit: no mate in one, so every move draws.
   set_position("position fen 8/8/8/3k4/8/8/8/KQ6 w - - 99 80");
   current_position.state.fifty = 99;  // more plies than the kept key history
-  fresh_state();
+  reset_for_repeatable_search();
   search_limits.depth_limit = 5 + 3;
   search_root();
   EXPECT_EQ(search_status.best_score, 0);
@@ -193,7 +182,7 @@ TEST_F(SearchTest, RepetitionTestStaysInsideTheKeptHistory) {
 // WAC share falls by about a seventh when any depth is trusted).
 TEST_F(SearchTest, InCheckNodesCutOnlyOnDeepEnoughLowerBounds) {
   set_position("position fen 4k3/8/8/8/8/8/4R3/4K3 b - -");  // Re2+, black a rook down
-  fresh_state();
+  reset_for_repeatable_search();
   PlyRecord* rec = &search_stack[0];
   ASSERT_TRUE(evaluate_with<GeneralEval>(*rec));
   tt_store_lower(0, 2, 1000, 0);
@@ -210,7 +199,7 @@ TEST_F(SearchTest, AbortRestoresTheStoredPosition) {
   const u64 key = current_position.state.key;
   const u32 history = current_position.state.history_count;
   for (int round = 0; round < 2; ++round) {
-    fresh_state();
+    reset_for_repeatable_search();
     search_limits.hard_time_ms = 0;  // spent at the first node poll
     search_root();
     EXPECT_EQ(current_position.state.key, key);
@@ -222,7 +211,7 @@ TEST_F(SearchTest, AbortRestoresTheStoredPosition) {
 
 TEST_F(SearchTest, StopRequestEndsTheSearchAfterTheIteration) {
   set_position("position startpos");
-  fresh_state();
+  reset_for_repeatable_search();
   search_status.stop_requested = 1;
   search_root();
   EXPECT_EQ(search_status.last_iteration, 1);
@@ -237,7 +226,7 @@ TEST_F(SearchTest, SearchMovesRestrictTheRoot) {
   for (const char* move : {"e1g1", "e5d6", "b7b8n", "b7b8r", "h1h5"}) {
     SCOPED_TRACE(move);
     set_position(std::string("position fen ") + fen);
-    fresh_state();
+    reset_for_repeatable_search();
     search_limits.searchmoves[0] = parse_uci_move(move);
     search_limits.depth_limit = 4 + 3;
     search_root();
@@ -247,7 +236,7 @@ TEST_F(SearchTest, SearchMovesRestrictTheRoot) {
 
 TEST_F(SearchTest, MultiPvKeepsTheBestLinesInOrder) {
   set_position("position startpos");
-  fresh_state();
+  reset_for_repeatable_search();
   engine_options.multipv = 3;
   search_limits.depth_limit = 6 + 3;
   search_root();
@@ -266,7 +255,7 @@ TEST_F(SearchTest, MultiPvKeepsTheBestLinesInOrder) {
 TEST_F(SearchTest, NodesAtTheDeepestPlyReturnTheirEvaluation) {
   // White to move can win a queen; at the deepest ply the node does not look.
   set_position("position fen 4k3/8/8/3q4/8/8/3R4/4K3 w - -");
-  fresh_state();
+  reset_for_repeatable_search();
   PlyRecord* deep = &search_stack[kMaxSearchPly];
   PlyRecord* shallow = &search_stack[2];
   evaluate_with<GeneralEval>(*deep);
@@ -281,7 +270,7 @@ TEST_F(SearchTest, NodesAtTheDeepestPlyReturnTheirEvaluation) {
 
 TEST_F(SearchTest, LineWalkStopsAtUnplayableStoredMoves) {
   set_position("position fen 4k3/8/8/8/8/8/4R3/4K3 w - -");
-  fresh_state();
+  reset_for_repeatable_search();
   const u64 root_key = current_position.state.key;
   // Stored line e2a2 e8d8 a2d2 d8d7: the last move walks onto the rook's
   // file and is not playable, so the line ends before it.
