@@ -48,7 +48,6 @@ struct Side {
   static constexpr CastlingRights short_right = C == kWhite ? kCastleWhiteShort : kCastleBlackShort;
   static constexpr CastlingRights long_right = C == kWhite ? kCastleWhiteLong : kCastleBlackLong;
   static u64 shift_forward(u64 b) { return C == kWhite ? b << 8 : b >> 8; }
-  static u64 shift_back(u64 b) { return C == kWhite ? b >> 8 : b << 8; }
   // Pawns that capture toward the a-file land on pawns shifted by toward_a.
   static u64 shift_toward_a(u64 b) { return C == kWhite ? (b & ~kFileA) << 7 : (b & ~kFileA) >> 9; }
   static u64 shift_toward_h(u64 b) { return C == kWhite ? (b & ~kFileH) << 9 : (b & ~kFileH) >> 7; }

@@ -81,12 +81,14 @@ i32 qsearch(i32 alpha, i32 beta, i32 qd, PlyRecord* rec) {
   if (pos.state.fifty >= 100 || is_repetition()) return kDrawScore;
   if (p >= kMaxSearchPly) return rec->static_eval;
 
-  const i32 a = p - 31998;
+  // Mate distance: the side to move, not in check, is mated two plies later
+  // at the soonest and gives mate on the next ply at the soonest.
+  const i32 a = mated_at(p + 2);
   if (a > alpha) {
     alpha = a;
     if (a >= beta) return a;
   }
-  const i32 b = 31999 - p;
+  const i32 b = mate_at(p + 1);
   if (b < beta) {
     beta = b;
     if (b <= alpha) return b;
@@ -193,7 +195,7 @@ i32 qsearch_in_check(i32 alpha, i32 beta, i32 qd, PlyRecord* rec) {
     alpha = best;
     if (best >= beta) return best;
   }
-  const i32 b = 31999 - p;
+  const i32 b = mate_at(p + 1);
   if (b < beta) {
     beta = b;
     if (b <= alpha) return b;
@@ -340,8 +342,8 @@ i32 search_zero_window(i32 beta, i32 depth, PlyRecord* rec, NodeFlags f) {
   if (p >= kMaxSearchPly) return rec->static_eval;
 
   // 2. Mate distance.
-  if (p - 31998 >= beta) return p - 31998;
-  if (31999 - p < beta) return 31999 - p;
+  if (mated_at(p + 2) >= beta) return mated_at(p + 2);
+  if (mate_at(p + 1) < beta) return mate_at(p + 1);
 
   // 3. Hash probe.
   const ZeroWindowProbe h = probe_zero_window(p);
@@ -535,7 +537,7 @@ i32 search_zero_window_in_check(i32 beta, i32 depth, PlyRecord* rec, NodeFlags f
   if (is_repetition()) return kDrawScore;
   if (p >= kMaxSearchPly) return rec->static_eval;
   if (mated_at(p) >= beta) return mated_at(p);
-  if (31999 - p < beta) return 31999 - p;
+  if (mate_at(p + 1) < beta) return mate_at(p + 1);
 
   const ZeroWindowProbe h = probe_zero_window(p);
   // The cut rules of the node out of check; a lower cut keeps result_move.
@@ -655,12 +657,12 @@ i32 search_pv(i32 alpha, i32 beta, i32 depth, u8 in_check, PlyRecord* rec) {
 
   // 5. Mate distance.
   {
-    const i32 a = in_check ? mated_at(p) : p - 31998;
+    const i32 a = in_check ? mated_at(p) : mated_at(p + 2);
     if (a > alpha) {
       alpha = a;
       if (a >= beta) return a;
     }
-    const i32 b = 31999 - p;
+    const i32 b = mate_at(p + 1);
     if (b < beta) {
       beta = b;
       if (b <= alpha) return b;

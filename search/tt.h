@@ -13,6 +13,7 @@
 
 #include "position/position.h"
 #include "position/types.h"
+#include "search/search_stack.h"
 
 namespace orvex {
 
@@ -53,8 +54,6 @@ constexpr TtFlags kTtProbeHigh = 0x08;       // ... and scored well above beta
 constexpr u8 kTtMateClassDepth = 128;
 // Depths are clamped to this before bit 7 is added.
 constexpr i32 kTtMaxDepth = 127;
-// Scores at or beyond this are mate-class.
-constexpr i32 kTtMateThreshold = 31000;
 
 // A bucket: the four consecutive entries from index (key & index_mask).
 // Buckets start at even indexes and overlap by two entries.
@@ -94,14 +93,14 @@ void advance_tt_age();
 // ---- scores ----
 // A mate-class score as stored by a node at `ply`: distance from the node.
 constexpr i32 score_to_tt(i32 score, i32 ply) {
-  if (score >= kTtMateThreshold) return score + ply;
-  if (score <= -kTtMateThreshold) return score - ply;
+  if (score >= kMateThreshold) return score + ply;
+  if (score <= -kMateThreshold) return score - ply;
   return score;
 }
 // A stored bound read by a node at `ply`, in 16-bit arithmetic as stored.
 constexpr i32 score_from_tt(i32 value, i32 ply) {
-  if (value > kTtMateThreshold) return static_cast<i16>(value - ply);
-  if (value < -kTtMateThreshold) return static_cast<i16>(value + ply);
+  if (value > kMateThreshold) return static_cast<i16>(value - ply);
+  if (value < -kMateThreshold) return static_cast<i16>(value + ply);
   return value;
 }
 
@@ -254,7 +253,7 @@ template <bool kPreserveRule>
 inline void tt_store_lower(u16 move, i32 depth, i32 score, u8 type) {
   if (!tt.entries) return;
   const u64 key = current_position.state.key;
-  const u8 d = tt_depth_byte(depth, score >= kTtMateThreshold);
+  const u8 d = tt_depth_byte(depth, score >= kMateThreshold);
   const i16 s = static_cast<i16>(score);
   bool matched;
   TtEntry& e = *tt_detail::find_slot<kPreserveRule>(key, matched);
@@ -283,7 +282,7 @@ template <bool kPreserveRule>
 inline void tt_store_lower_nomove(i32 depth, i32 score, u8 type) {
   if (!tt.entries) return;
   const u64 key = current_position.state.key;
-  const u8 d = tt_depth_byte(depth, score >= kTtMateThreshold);
+  const u8 d = tt_depth_byte(depth, score >= kMateThreshold);
   const i16 s = static_cast<i16>(score);
   bool matched;
   TtEntry& e = *tt_detail::find_slot<kPreserveRule>(key, matched);
@@ -307,7 +306,7 @@ template <bool kPreserveRule>
 inline void tt_store_upper(i32 depth, i32 score, u8 type) {
   if (!tt.entries) return;
   const u64 key = current_position.state.key;
-  const u8 d = tt_depth_byte(depth, score <= -kTtMateThreshold);
+  const u8 d = tt_depth_byte(depth, score <= -kMateThreshold);
   const i16 s = static_cast<i16>(score);
   bool matched;
   TtEntry& e = *tt_detail::find_slot<kPreserveRule>(key, matched);

@@ -103,7 +103,7 @@ void report_search_result() {
   }
   send_to_workers("stop");
   std::snprintf(st.last_bestmove, sizeof st.last_bestmove, "%s", text);
-  if (st.best_score > 31000) st.decisive_result = 1;
+  if (st.best_score > kMateThreshold) st.decisive_result = 1;
 }
 
 }  // namespace orvex
