@@ -15,6 +15,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "position/move_text.h"
+#include "uci/position_command.h"
+
 extern char** environ;
 
 namespace orvex::e2e {
@@ -202,6 +205,18 @@ std::vector<std::string> shared_memory_names(pid_t master) {
   }
   closedir(shm);
   return names;
+}
+
+void set_position(const std::string& line) {
+  std::vector<char> text(line.begin(), line.end());
+  text.push_back('\0');
+  handle_position(text.data());
+}
+
+bool legal_in(const std::string& position_line, const std::string& move) {
+  if (move.size() < 4 || move.size() > 5) return false;
+  set_position(position_line);
+  return is_legal_uci_move(parse_uci_move(move.c_str()));
 }
 
 }  // namespace orvex::e2e

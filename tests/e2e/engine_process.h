@@ -53,6 +53,13 @@ class EngineProcess {
   int exit_code_ = -2;
 };
 
+// Sets the test's own position (the engine code linked into the test) from a
+// "position" line.
+void set_position(const std::string& line);
+// Whether the move text names a legal move of the position a "position" line
+// gives; sets that position.
+bool legal_in(const std::string& position_line, const std::string& move);
+
 // Process ids of the running processes whose parent is `parent`.
 std::vector<pid_t> child_processes(pid_t parent);
 // True while a process with this id exists and is not a zombie.

@@ -22,7 +22,6 @@
 #include "position/move_text.h"
 #include "position/position.h"
 #include "uci/go.h"
-#include "uci/position_command.h"
 
 namespace orvex::e2e {
 namespace {
@@ -72,20 +71,6 @@ SearchOutput read_search(EngineProcess& engine, int timeout_ms = 20000) {
     out.lines.push_back(*line);
   }
   return out;
-}
-
-// Sets the test's own position from a "position" line.
-void set_position(const std::string& line) {
-  std::vector<char> text(line.begin(), line.end());
-  text.push_back('\0');
-  handle_position(text.data());
-}
-
-// Whether the move text names a legal move of the position line.
-bool legal_in(const std::string& position, const std::string& move) {
-  if (move.size() < 4 || move.size() > 5) return false;
-  set_position(position);
-  return is_legal_uci_move(parse_uci_move(move.c_str()));
 }
 
 // The number after `key` in an info line, if the line has it.

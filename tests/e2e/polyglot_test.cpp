@@ -8,18 +8,11 @@
 #include "engine_process.h"
 #include "position/move_text.h"
 #include "position/position.h"
-#include "uci/position_command.h"
 
 namespace orvex::e2e {
 namespace {
 
 constexpr const char* kPolyglot = "/usr/games/polyglot";
-
-bool legal_after(const std::string& moves, const std::string& move) {
-  std::string line = "position startpos" + (moves.empty() ? "" : " moves" + moves);
-  handle_position(line.data());
-  return move.size() >= 4 && move.size() <= 5 && is_legal_uci_move(parse_uci_move(move.c_str()));
-}
 
 // The move of the next "move ..." line, or empty when none comes in time.
 std::string next_move(EngineProcess& adapter, int timeout_ms) {
@@ -48,11 +41,10 @@ TEST(Polyglot, XboardSessionPlaysLegalMoves) {
   adapter.send("go");
   const std::string first = next_move(adapter, 20000);
   ASSERT_FALSE(first.empty()) << "no move from the engine";
-  EXPECT_TRUE(legal_after("", first)) << first;
+  EXPECT_TRUE(legal_in("position startpos", first)) << first;
 
   // Answer with a legal black move and let the engine reply.
-  std::string line = "position startpos moves " + first;
-  handle_position(line.data());
+  set_position("position startpos moves " + first);
   UciMove legal[kMaxLegalMoves];
   ASSERT_GT(generate_legal_uci_moves(legal), 0);
   char reply[6];
@@ -60,7 +52,7 @@ TEST(Polyglot, XboardSessionPlaysLegalMoves) {
   adapter.send(std::string(usermove ? "usermove " : "") + reply);
   const std::string second = next_move(adapter, 20000);
   ASSERT_FALSE(second.empty()) << "no reply from the engine";
-  EXPECT_TRUE(legal_after(" " + first + " " + reply, second)) << second;
+  EXPECT_TRUE(legal_in("position startpos moves " + first + " " + reply, second)) << second;
   adapter.send("quit");
   EXPECT_EQ(adapter.wait_exit(10000), 0);
 }
