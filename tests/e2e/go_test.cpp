@@ -73,6 +73,16 @@ SearchOutput read_search(EngineProcess& engine, int timeout_ms = 20000) {
   return out;
 }
 
+// Whether a "bestmove" line comes within `ms` milliseconds.
+bool bestmove_within(EngineProcess& engine, int ms) {
+  const auto t0 = Clock::now();
+  while (ms_since(t0) < ms) {
+    auto line = engine.read_line(100);
+    if (line && line->rfind("bestmove", 0) == 0) return true;
+  }
+  return false;
+}
+
 // The number after `key` in an info line, if the line has it.
 std::optional<long long> field(const std::string& line, const std::string& key) {
   std::istringstream words(line);
@@ -181,13 +191,7 @@ TEST(Go, InfiniteWaitsForStop) {
   }
   ASSERT_TRUE(ready);
   // No bestmove while nobody stops it.
-  const auto t1 = Clock::now();
-  while (ms_since(t1) < 700) {
-    auto line = engine->read_line(100);
-    if (line) {
-      ASSERT_NE(line->rfind("bestmove", 0), 0u);
-    }
-  }
+  ASSERT_FALSE(bestmove_within(*engine, 700));
   engine->send("stop");
   const SearchOutput out = read_search(*engine, 2000 * kSlowdown);
   ASSERT_TRUE(out.complete);
@@ -198,13 +202,7 @@ TEST(Go, PonderWaitsForPonderhitThenKeepsTheClock) {
   auto engine = start_engine();
   engine->send(kMiddlegame);
   engine->send("go ponder wtime 3000 btime 3000");
-  const auto t1 = Clock::now();
-  while (ms_since(t1) < 700) {
-    auto line = engine->read_line(100);
-    if (line) {
-      ASSERT_NE(line->rfind("bestmove", 0), 0u) << "pondering search answered by itself";
-    }
-  }
+  ASSERT_FALSE(bestmove_within(*engine, 700)) << "pondering search answered by itself";
   const auto t0 = Clock::now();
   engine->send("ponderhit");
   const SearchOutput out = read_search(*engine, 5000 * kSlowdown);
