@@ -45,28 +45,32 @@ void format_score_line(i32 score, i32 scale, const char* move_text, char* buf, s
   }
 }
 
+namespace {
+
+// Makes m when it can be played here: pseudo-legal, and the mover's king not
+// left attacked.  Otherwise the position stays as it is and the answer is false.
+bool make_if_playable(SearchMove m, UndoRecord& undo) {
+  if (m == kNoMove || !is_pseudo_legal(m)) return false;
+  make_move(m, undo);
+  if (!king_attacked(current_position.side_to_move ^ 1)) return true;
+  unmake_move(m, undo);
+  return false;
+}
+
+}  // namespace
+
 SearchMove find_ponder_move(SearchMove move) {
-  if (move == kNoMove || !is_pseudo_legal(move)) return kNoMove;
-  Position& pos = current_position;
   UndoRecord undo;
-  make_move(move, undo);
+  if (!make_if_playable(move, undo)) return kNoMove;
   SearchMove ponder = kNoMove;
-  if (!king_attacked(pos.side_to_move ^ 1)) {
-    if (const TtEntry* e = tt_last_match(pos.state.key)) ponder = e->move;
-    // A torn or foreign entry may hold any move: keep it only when it can be
-    // played here and leaves the mover's king safe.
-    if (ponder != kNoMove) {
-      if (is_pseudo_legal(ponder)) {
-        UndoRecord undo2;
-        make_move(ponder, undo2);
-        const bool safe = !king_attacked(pos.side_to_move ^ 1);
-        unmake_move(ponder, undo2);
-        if (!safe) ponder = kNoMove;
-      } else {
-        ponder = kNoMove;
-      }
-    }
-  }
+  if (const TtEntry* e = tt_last_match(current_position.state.key)) ponder = e->move;
+  // A torn or foreign entry may hold any move: keep it only when it can be
+  // played here.
+  UndoRecord ponder_undo;
+  if (make_if_playable(ponder, ponder_undo))
+    unmake_move(ponder, ponder_undo);
+  else
+    ponder = kNoMove;
   unmake_move(move, undo);
   return ponder;
 }
