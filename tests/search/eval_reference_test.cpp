@@ -420,17 +420,9 @@ Result evaluate(const Options& opt) {
 }  // namespace ref
 
 std::vector<std::string> sample_positions(int randoms) {
-  std::vector<std::string> fens = {
-      kStartFen,
-      "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP3PPP/R2QKB1R w KQ -",
-      "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -",
+  std::vector<std::string> fens = test::kSampleFens;
+  fens.insert(fens.end(), {
       "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R b KQkq -",
-      "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - -",
-      "4k3/pp6/3b4/8/8/3B4/PPP5/4K3 b - -",
-      "6k1/5ppp/8/8/8/8/B4PPP/6K1 w - -",
-      "r4rk1/1B3ppp/8/8/8/8/5PPP/2R2RK1 b - -",
-      "2kr3r/ppp2ppp/8/8/8/8/PPP2PPP/2KR3R w - -",
-      "8/P7/8/8/8/8/k6p/4K3 b - -",
       // Passed pawns against a bare king: unstoppable and key squares.
       "8/8/1P6/8/8/8/k7/4K3 w - -",
       "8/8/1P6/8/8/8/k7/4K3 b - -",
@@ -454,7 +446,7 @@ std::vector<std::string> sample_positions(int randoms) {
       "rk6/8/8/8/8/8/8/4K3 w - -",
       "4k3/8/8/8/8/8/7R/5K2 w - -",
       "5k1r/8/8/8/8/8/8/4K3 w - -",
-  };
+  });
   std::mt19937 rng(777);
   for (int i = 0; i < randoms; ++i) fens.push_back(test::random_fen(rng, 4 + i % 28));
   return fens;

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "position/fen.h"
 #include "search/evaluate.h"
@@ -22,6 +23,20 @@ struct TraceEval : GeneralEval {
 };
 
 inline void set_fen(const std::string& fen) { parse_fen(fen.c_str()); }
+
+// Hand-picked positions the evaluation tests start from: the opening, a
+// middlegame with and without castling rights, rook, bishop and pawn endings.
+inline const std::vector<std::string> kSampleFens = {
+      kStartFen,
+      "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP3PPP/R2QKB1R w KQ -",
+      "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -",
+      "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - -",
+      "4k3/pp6/3b4/8/8/3B4/PPP5/4K3 b - -",
+      "6k1/5ppp/8/8/8/8/B4PPP/6K1 w - -",
+      "r4rk1/1B3ppp/8/8/8/8/5PPP/2R2RK1 b - -",
+      "2kr3r/ppp2ppp/8/8/8/8/PPP2PPP/2KR3R w - -",
+      "8/P7/8/8/8/8/k6p/4K3 b - -",
+};
 
 // The same position with the colours exchanged: ranks flipped, case swapped,
 // the other side to move, castling rights and en-passant square mirrored.
