@@ -1008,12 +1008,9 @@ i32 search_root_moves(i32 /*alpha*/, i32 /*beta*/, i32 depth) {
       const ProgressFields pf = progress_fields();
       const i32 line_depth = multipv_shown_depth(depth);
       st.score_printed = 1;
-      if (shown_mate)
-        std::snprintf(line.text, sizeof line.text, "depth %d score mate %d %snodes %" PRIu64 " %s%spv %s",
-                      line_depth, mate_moves(line.score), pf.time, pf.nodes, pf.nps, pf.tbhits, pv);
-      else
-        std::snprintf(line.text, sizeof line.text, "depth %d score cp %d %snodes %" PRIu64 " %s%spv %s",
-                      line_depth, centipawns(line.score), pf.time, pf.nodes, pf.nps, pf.tbhits, pv);
+      std::snprintf(line.text, sizeof line.text, "depth %d score %s %d %snodes %" PRIu64 " %s%spv %s", line_depth,
+                    score_unit(line.score), shown_score(line.score, display_scale), pf.time, pf.nodes, pf.nps,
+                    pf.tbhits, pv);
 
       const u32 elapsed = platform::tick_count() - st.start_tick;
       const bool due = opt.output_mode == kOutputVerbose || st.best_score > 10000 || st.best_score < -10000 ||
@@ -1227,12 +1224,8 @@ void search_root_driver() {
       char text[8];
       move_to_text(st.best_move, text);
       const i32 s = st.best_score;
-      if (shown_as_mate(s))
-        send_line("info depth %d score mate %d nodes %" PRIu64 " pv %s\n", shown_depth(st.best_depth), mate_moves(s),
-                  shown_nodes(), text);
-      else
-        send_line("info depth %d score cp %d nodes %" PRIu64 " pv %s\n", shown_depth(st.best_depth), centipawns(s),
-                  shown_nodes(), text);
+      send_line("info depth %d score %s %d nodes %" PRIu64 " pv %s\n", shown_depth(st.best_depth), score_unit(s),
+                shown_score(s, display_scale), shown_nodes(), text);
     }
   }
 }

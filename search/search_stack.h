@@ -160,11 +160,14 @@ constexpr i32 display_scale_for(u32 men) {
 }
 // Centipawns shown for a score (all divisions truncate toward zero).
 constexpr i32 centipawns(Score s, i32 scale) { return (scale * s) / 32 * 116 / 128; }
-inline i32 centipawns(Score s) { return centipawns(s, display_scale); }
 // Whether a score is shown as a mate distance (strictly beyond 31000).
 constexpr bool shown_as_mate(Score s) { return s > kMateThreshold || s < -kMateThreshold; }
 // Moves to mate shown for such a score: positive when the root side mates.
 constexpr i32 mate_moves(Score s) { return ((s > kMateThreshold ? 32001 : -32001) - s) / 2; }
+// A score as the "score" field shows it: the unit ("mate" or "cp") and the
+// number in that unit.
+constexpr const char* score_unit(Score s) { return shown_as_mate(s) ? "mate" : "cp"; }
+constexpr i32 shown_score(Score s, i32 scale) { return shown_as_mate(s) ? mate_moves(s) : centipawns(s, scale); }
 // Node count shown: counted nodes x process count x 8.
 constexpr u64 shown_node_count(u64 node_batches, i32 node_countdown, u32 process_count) {
   return (node_batches * 1024 - static_cast<u64>(static_cast<i64>(node_countdown))) * process_count * 8;

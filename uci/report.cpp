@@ -38,11 +38,7 @@ bool format_node_count_line(u32 output_mode, u32 elapsed_ms, u64 shown_nodes, u6
 }
 
 void format_score_line(i32 score, i32 scale, const char* move_text, char* buf, std::size_t size) {
-  if (shown_as_mate(score)) {
-    std::snprintf(buf, size, "info score mate %d pv %s\n", mate_moves(score), move_text);
-  } else {
-    std::snprintf(buf, size, "info score cp %d pv %s\n", centipawns(score, scale), move_text);
-  }
+  std::snprintf(buf, size, "info score %s %d pv %s\n", score_unit(score), shown_score(score, scale), move_text);
 }
 
 namespace {
