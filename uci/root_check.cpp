@@ -57,13 +57,6 @@ bool material_possible(const Position& p) {
   return true;
 }
 
-u64 recomputed_pawn_key(const Position& p) {
-  u64 key = kPawnKeySeed;
-  for (Square s = 0; s < 64; ++s)
-    if (is_pawn(p.board[s])) key ^= piece_keys[p.board[s] - 2][s];
-  return key;
-}
-
 }  // namespace
 
 bool validate_root_record(const Position& p) {
@@ -74,7 +67,7 @@ bool validate_root_record(const Position& p) {
   // Material no game can reach would overflow move lists and material tables.
   if (!material_possible(p)) return false;
   if (p.state.key != compute_zobrist_key(p)) return false;
-  if (p.state.pawn_key != recomputed_pawn_key(p)) return false;
+  if (p.state.pawn_key != compute_pawn_key(p)) return false;
   if (p.state.material_index != compute_material_index(p)) return false;
   if (p.state.material_balance != compute_material_balance(p)) return false;
   return std::popcount(p.piece_bb[kWhiteKing - 2]) == 1 && std::popcount(p.piece_bb[kBlackKing - 2]) == 1;
