@@ -247,12 +247,7 @@ void handle_go(const char* line) {
   st.hold_result = held;
 
   st.result_held = 0;
-  st.info_printed = 0;
-  st.depth_lines_started = 0;
-  st.tb_hits = 0;
   st.tb_probe_men = opt.tb_never ? 0 : opt.tb_max_men;
-  st.score_printed = 0;
-  st.strength_move = 0;
 
   // Every search of the master runs the general configuration for now.
   if (process_team.is_master)
