@@ -30,6 +30,15 @@ TEST(GoSession, UnsearchablePositionsAnswerA1a1) {
   }
 }
 
+// Reads lines until a "bestmove" line and returns it (empty on time-out).
+std::string next_bestmove(EngineProcess& engine, int timeout_ms = 10000) {
+  for (;;) {
+    auto line = engine.read_line(timeout_ms);
+    if (!line) return "";
+    if (line->rfind("bestmove", 0) == 0) return *line;
+  }
+}
+
 TEST(GoSession, DecisiveResultIsRepeatedTwiceWhenIdle) {
   EngineProcess engine;
   engine.send("setoption name Max CPUs value 1");
@@ -40,15 +49,8 @@ TEST(GoSession, DecisiveResultIsRepeatedTwiceWhenIdle) {
   // Mate in one: Ra8.
   engine.send("position fen 6k1/5ppp/8/8/8/8/8/R5K1 w - -");
   engine.send("go depth 4");
-  std::string best;
-  for (;;) {
-    auto line = engine.read_line(10000);
-    ASSERT_TRUE(line.has_value());
-    if (line->rfind("bestmove", 0) == 0) {
-      best = *line;
-      break;
-    }
-  }
+  const std::string best = next_bestmove(engine);
+  ASSERT_FALSE(best.empty());
   EXPECT_EQ(best.substr(0, 13), "bestmove a1a8");
   const std::string repeated = "bestmove a1a8";
   auto first = engine.read_line(2000);
@@ -59,15 +61,6 @@ TEST(GoSession, DecisiveResultIsRepeatedTwiceWhenIdle) {
   EXPECT_TRUE(engine.silent_for(800));
   // Still answering after the idling ends.
   ASSERT_TRUE(engine.sync().has_value());
-}
-
-// Reads lines until a "bestmove" line and returns it (empty on time-out).
-std::string next_bestmove(EngineProcess& engine, int timeout_ms = 10000) {
-  for (;;) {
-    auto line = engine.read_line(timeout_ms);
-    if (!line) return "";
-    if (line->rfind("bestmove", 0) == 0) return *line;
-  }
 }
 
 TEST(GoSession, InfiniteSearchAnswersOnlyAfterStop) {
