@@ -11,18 +11,12 @@
 
 #include "engine_process.h"
 #include "platform/platform.h"
+#include "tests/process_args.h"
 
 namespace orvex::e2e {
 namespace {
 
-// The arguments a process was started with.
-std::vector<std::string> command_line(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/cmdline", std::ios::binary);
-  std::vector<std::string> args;
-  std::string arg;
-  while (std::getline(in, arg, '\0')) args.push_back(arg);
-  return args;
-}
+using testing::command_line;
 
 // Waits until `done` holds, checking every 20 ms, at most `timeout_ms`.
 template <class Done>

@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include "search/tt.h"
+#include "tests/process_args.h"
 
 using namespace orvex;
 
@@ -37,21 +38,7 @@ LineLog* line_log(i32 index) {
   return reinterpret_cast<LineLog*>(reinterpret_cast<char*>(tt.entries) + index * 8192);
 }
 
-std::vector<std::string> cmdline_of(long pid) {
-  std::ifstream f("/proc/" + std::to_string(pid) + "/cmdline", std::ios::binary);
-  std::string all((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  std::vector<std::string> args;
-  std::string cur;
-  for (char c : all) {
-    if (c == '\0') {
-      args.push_back(cur);
-      cur.clear();
-    } else {
-      cur += c;
-    }
-  }
-  return args;
-}
+using orvex::testing::command_line;
 
 // Modes: "serve" obeys lines until "quit" (reports quitting) or the end of
 // input; "die" ends before it is ready; "vanish" ends on "quit" without
@@ -60,7 +47,7 @@ struct TestWorker {
   TestWorker() {
     const char* mode = std::getenv(kWorkerEnv);
     if (!mode) return;
-    const std::vector<std::string> args = cmdline_of(getpid());
+    const std::vector<std::string> args = command_line(getpid());
     if (args.size() < 6) _exit(9);
     const std::size_t k = args.size() - 5;
     if (std::strcmp(mode, "die") == 0) _exit(3);
@@ -165,7 +152,7 @@ TEST(WorkerTeam, BuildForwardRebuildAndRelease) {
   for (i32 i = 1; i <= 2; ++i) {
     first[i - 1] = process_team.worker_process[i - 1];
     ASSERT_GT(first[i - 1], 0);
-    const auto args = cmdline_of(first[i - 1]);
+    const auto args = command_line(first[i - 1]);
     ASSERT_EQ(args.size(), 6u);
     EXPECT_EQ(args[0], "orvex");
     EXPECT_EQ(args[1], "16");
@@ -206,7 +193,7 @@ TEST(WorkerTeam, BuildForwardRebuildAndRelease) {
   for (i32 i = 1; i <= 2; ++i) {
     EXPECT_NE(kill(first[i - 1], 0), 0) << "old worker still there";
     const int pid = process_team.worker_process[i - 1];
-    const auto args = cmdline_of(pid);
+    const auto args = command_line(pid);
     ASSERT_EQ(args.size(), 6u);
     EXPECT_EQ(args[1], "64");
     EXPECT_EQ(args[2], "1");
