@@ -1048,23 +1048,10 @@ i32 search_root_moves(i32 /*alpha*/, i32 /*beta*/, i32 depth) {
 inline bool named_in_searchmoves(SearchMove m) {
   const UciMove* list = search_limits.searchmoves;
   if (list[0] == 0) return true;
-  // Promotion piece: 0 none, 1 queen, 2 rook, 3 knight, 4 bishop.
-  u32 promo = 0;
-  switch (m & kMovePromoMask) {
-    case kMovePromoQueen: promo = 1; break;
-    case kMovePromoRook: promo = 2; break;
-    case kMovePromoKnight: promo = 3; break;
-    default: break;
-  }
-  for (int i = 0; i < kMaxSearchMoves && list[i] != 0; ++i) {
-    const UciMove u = list[i];
-    u32 upromo = 0;
-    if (u & kUciPromoQueen) upromo = 1;
-    else if (u & kUciPromoRook) upromo = 2;
-    else if (u & kUciPromoBishop) upromo = 4;
-    else if (u & kUciPromoKnight) upromo = 3;
-    if ((u & 0xFFF) == (m & 0xFFF) && upromo == promo) return true;
-  }
+  constexpr UciMove kSquaresAndPromotion = 0xFFF | kUciPromoMask;
+  const UciMove named = uci_move_of(m) & kSquaresAndPromotion;
+  for (int i = 0; i < kMaxSearchMoves && list[i] != 0; ++i)
+    if ((list[i] & kSquaresAndPromotion) == named) return true;
   return false;
 }
 
