@@ -610,11 +610,8 @@ i32 search_zero_window_in_check(i32 beta, i32 depth, PlyRecord* rec, NodeFlags f
 // PV search
 // ---------------------------------------------------------------------------
 
-// Material value of a captured piece inside the probe search.
-inline i32 probe_capture_value(PieceCode captured) {
-  static constexpr i32 kValue[14] = {0, 0, 1, 1, 3, 3, 3, 3, 5, 5, 10, 10, 9999, 9999};
-  return captured < 14 ? kValue[captured] : 0;
-}
+// Material value of a captured piece inside the probe search: its exchange value.
+inline i32 probe_capture_value(PieceCode captured) { return captured < 14 ? see_value[captured] : 0; }
 
 template <class Cfg>
 i32 search_pv(i32 alpha, i32 beta, i32 depth, u8 in_check, PlyRecord* rec) {
