@@ -1,13 +1,13 @@
 // The standard perft positions and their published node counts, read from the
 // shared data folder.
 #pragma once
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "position/types.h"
+#include "tests/data_files.h"
 
 namespace orvex::testing {
 
@@ -24,10 +24,7 @@ inline std::string trim(const std::string& s) {
 
 inline std::vector<PerftCase> load_perft_cases() {
   std::vector<PerftCase> cases;
-  // The data folder sits beside the checkout; a checkout one level deeper (a
-  // worktree) finds it one level further up.
-  std::ifstream in(std::string(ORVEX_DATA_DIR) + "/perft.txt");
-  if (!in) in.open(std::filesystem::path(std::string(ORVEX_DATA_DIR) + "/../../../shared/data/perft.txt").lexically_normal());
+  std::ifstream in = open_data_file("perft.txt");
   std::string line;
   while (std::getline(in, line)) {
     if (line.empty() || line[0] == '#') continue;

@@ -18,6 +18,7 @@
 #include "search/search.h"
 #include "search/search_core.h"
 #include "search/tt.h"
+#include "tests/data_files.h"
 #include "uci/limits.h"
 #include "uci/options.h"
 #include "uci/output.h"
@@ -356,9 +357,7 @@ TEST_F(SearchTest, SolvesAShareOfWinAtChessSlow) {
   // WAC_COUNT and WAC_DEPTH widen the run for measurements by hand.
   if (const char* c = std::getenv("WAC_COUNT")) count = std::atoi(c);
   if (const char* d = std::getenv("WAC_DEPTH")) depth = std::atoi(d);
-  // The data folder beside the checkout, or where ORVEX_DATA_DIR says.
-  const char* dir = std::getenv("ORVEX_DATA_DIR");
-  std::ifstream in(std::string(dir ? dir : ORVEX_DATA_DIR) + "/wac.epd");
+  std::ifstream in = testing::open_data_file("wac.epd");
   if (!in) GTEST_SKIP() << "wac.epd not found";
   std::string line;
   int tried = 0, solved = 0;
