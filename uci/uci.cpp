@@ -1,1 +1,0 @@
-// The UCI front end.
