@@ -18,8 +18,8 @@
 namespace orvex {
 namespace {
 
-using test::Record;
-using test::set_fen;
+using testing::Record;
+using testing::set_fen;
 
 namespace ref {
 
@@ -420,7 +420,7 @@ Result evaluate(const Options& opt) {
 }  // namespace ref
 
 std::vector<std::string> sample_positions(int randoms) {
-  std::vector<std::string> fens = test::kSampleFens;
+  std::vector<std::string> fens = testing::kSampleFens;
   fens.insert(fens.end(), {
       "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R b KQkq -",
       // Passed pawns against a bare king: unstoppable and key squares.
@@ -448,7 +448,7 @@ std::vector<std::string> sample_positions(int randoms) {
       "5k1r/8/8/8/8/8/8/4K3 w - -",
   });
   std::mt19937 rng(777);
-  for (int i = 0; i < randoms; ++i) fens.push_back(test::random_fen(rng, 4 + i % 28));
+  for (int i = 0; i < randoms; ++i) fens.push_back(testing::random_fen(rng, 4 + i % 28));
   return fens;
 }
 

@@ -8,7 +8,7 @@
 #include "position/fen.h"
 #include "search/evaluate.h"
 
-namespace orvex::test {
+namespace orvex::testing {
 
 struct Record {
   u64 attacks_us = 0, attacks_them = 0;
@@ -126,4 +126,4 @@ inline std::string random_fen(std::mt19937& rng, int pieces) {
   return fen + (rng() % 2 ? " w " : " b ") + castling + " -";
 }
 
-}  // namespace orvex::test
+}  // namespace orvex::testing

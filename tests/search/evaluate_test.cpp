@@ -9,9 +9,9 @@
 namespace orvex {
 namespace {
 
-using test::Record;
-using test::set_fen;
-using test::TraceEval;
+using testing::Record;
+using testing::set_fen;
+using testing::TraceEval;
 
 struct NoHalvingTrace : TraceEval {
   static constexpr bool kOppositeBishopHalving = false;
@@ -241,19 +241,19 @@ TEST_F(Evaluation, ThreatSets) {
 }
 
 TEST_F(Evaluation, ColourMirror) {
-  std::vector<std::string> fens = test::kSampleFens;
+  std::vector<std::string> fens = testing::kSampleFens;
   std::mt19937 rng(20261210);
 #ifdef ORVEX_SANITIZED
   const int randoms = 300;
 #else
   const int randoms = 4000;
 #endif
-  for (int i = 0; i < randoms; ++i) fens.push_back(test::random_fen(rng, 8 + i % 24));
+  for (int i = 0; i < randoms; ++i) fens.push_back(testing::random_fen(rng, 8 + i % 24));
 
   int full_path = 0;
   for (const std::string& fen : fens) {
     SCOPED_TRACE(fen);
-    const std::string mirrored = test::mirror_fen(fen);
+    const std::string mirrored = testing::mirror_fen(fen);
     Record a, b;
     a.trace_mg = b.trace_mg = 12345;
     a.trace_eg = b.trace_eg = 12345;

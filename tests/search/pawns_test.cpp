@@ -8,7 +8,7 @@
 namespace orvex {
 namespace {
 
-using test::set_fen;
+using testing::set_fen;
 
 PawnHashEntry entry_of(const std::string& fen) {
   set_fen(fen);
