@@ -120,13 +120,39 @@ bool fill(LineReader& r) {
 
 }  // namespace
 
+// Takes the bytes that can be read without blocking into the buffer and
+// reports a whole line or the end of input.  A part of a line is kept for
+// later: reading it now would block the caller (a running search) until the
+// rest arrives.
 bool input_waiting(LineReader& r) {
-  if (r.at_end) return true;
-  if (r.end > r.begin && std::memchr(r.buf + r.begin, '\n', r.end - r.begin)) return true;
-  pollfd p{r.fd, POLLIN, 0};
-  const int n = poll(&p, 1, 0);
-  if (n < 0) return errno != EINTR;
-  return n > 0 && (p.revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0;
+  const auto whole_line = [&r] {
+    return r.end > r.begin && std::memchr(r.buf + r.begin, '\n', r.end - r.begin) != nullptr;
+  };
+  for (;;) {
+    if (r.at_end || whole_line()) return true;
+    pollfd p{r.fd, POLLIN, 0};
+    const int n = poll(&p, 1, 0);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return true;  // the read that follows meets the failure and ends the input
+    }
+    if (n == 0 || (p.revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) == 0) return false;
+    if (r.begin > 0) {
+      std::memmove(r.buf, r.buf + r.begin, r.end - r.begin);
+      r.end -= r.begin;
+      r.begin = 0;
+    }
+    // A line longer than the buffer: the reader discards its rest as it comes.
+    if (r.end == LineReader::kBufferSize) return true;
+    const ssize_t got = read(r.fd, r.buf + r.end, LineReader::kBufferSize - r.end);
+    if (got > 0) {
+      r.end += static_cast<std::size_t>(got);
+    } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
+      r.at_end = true;
+    } else if (errno == EAGAIN) {
+      return false;
+    }
+  }
 }
 
 bool read_line(LineReader& r, char* out, std::size_t cap) {

@@ -41,8 +41,9 @@ struct LineReader {
 };
 extern LineReader stdin_reader;
 
-// True when reading one line would not block: a whole line (or the end of
-// input) is buffered, or the descriptor reports data, hang-up or error.
+// True when reading one line would not block: after taking in the bytes the
+// descriptor has ready, a whole line (or the end of input) is buffered.  A
+// part of a line stays buffered and counts as nothing waiting.
 bool input_waiting(LineReader& r);
 inline bool input_waiting() { return input_waiting(stdin_reader); }
 // Reads one line without its end ("\n", or "\r\n" read as "\n") into `out`

@@ -3,7 +3,9 @@
 // last move when IO Supplementation is on.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "engine_process.h"
 
@@ -97,6 +99,24 @@ TEST(GoSession, StopRightAfterPositionStartsAndStopsAPonderSearch) {
   ASSERT_FALSE(best.empty());
   EXPECT_EQ(best.rfind("bestmove ", 0), 0u);
   ASSERT_TRUE(engine.sync().has_value());
+}
+
+TEST(GoSession, PartOfALineDoesNotHoldUpATimedSearch) {
+  EngineProcess engine;
+  engine.send("setoption name Max CPUs value 1");
+  engine.send("setoption name Output value Sparse");
+  ASSERT_TRUE(engine.sync(20000).has_value());
+  engine.send("position startpos");
+  engine.send("go movetime 400");
+  // The interface writes the first letters of a line and the rest later: the
+  // search keeps its time and answers meanwhile.
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the search has begun
+  engine.send("isr", true);
+  const std::string best = next_bestmove(engine, 5000);
+  ASSERT_FALSE(best.empty());
+  EXPECT_NE(best.substr(0, 13), "bestmove a1a1");
+  engine.send("eady");
+  EXPECT_EQ(engine.read_line(), "readyok");
 }
 
 }  // namespace

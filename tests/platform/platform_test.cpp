@@ -154,7 +154,24 @@ TEST(LineReader, InputWaitingSeesLinesDataAndHangUp) {
   ASSERT_TRUE(read_line(*p.r, buf, sizeof buf));
   EXPECT_STREQ(buf, "isready");
   EXPECT_FALSE(input_waiting(*p.r));
+  // A part of a line still in the pipe is taken in but is not a line yet: a
+  // search that polls must not block on it.
+  p.put("isr");
+  EXPECT_FALSE(input_waiting(*p.r));
+  EXPECT_FALSE(input_waiting(*p.r));
+  p.put("eady");
+  EXPECT_FALSE(input_waiting(*p.r));
+  p.put("\n");
+  EXPECT_TRUE(input_waiting(*p.r));
+  ASSERT_TRUE(read_line(*p.r, buf, sizeof buf));
+  EXPECT_STREQ(buf, "isready");
+  // The end of input after a part of a line: that part is the last line.
+  p.put("stop");
+  EXPECT_FALSE(input_waiting(*p.r));
   p.close_writer();
+  EXPECT_TRUE(input_waiting(*p.r));
+  ASSERT_TRUE(read_line(*p.r, buf, sizeof buf));
+  EXPECT_STREQ(buf, "stop");
   EXPECT_TRUE(input_waiting(*p.r));  // hang-up: the read meets the end
   EXPECT_FALSE(read_line(*p.r, buf, sizeof buf));
   EXPECT_TRUE(input_waiting(*p.r));
