@@ -52,9 +52,13 @@ struct GeneralConfig {
 // Makes m and evaluates the position reached into `child`.  A move that
 // leaves the mover's king attacked is taken back at once: false.  Otherwise
 // true, with `gives_check` telling whether the side now to move is in check.
+// With `child_probes_table` (the child is a node that reads the table) the
+// child's bucket is fetched while the evaluation runs.
 template <class Cfg>
-inline bool make_legal_move(SearchMove m, UndoRecord& undo, PlyRecord& child, bool& gives_check) {
+inline bool make_legal_move(SearchMove m, UndoRecord& undo, PlyRecord& child, bool& gives_check,
+                            bool child_probes_table = false) {
   make_move<typename Cfg::Board>(m, undo);
+  if (child_probes_table) tt_prefetch(current_position.state.key);
   gives_check = evaluate_with<typename Cfg::Eval>(child);
   if (mover_king_attacked(child)) [[unlikely]] {
     unmake_move<typename Cfg::Board>(m, undo);
@@ -477,7 +481,7 @@ i32 search_zero_window(i32 beta, i32 depth, PlyRecord* rec, NodeFlags f) {
     }
     UndoRecord undo;
     bool child_check;
-    if (!make_legal_move<Cfg>(m, undo, *child, child_check)) continue;
+    if (!make_legal_move<Cfg>(m, undo, *child, child_check, depth >= 4)) continue;
     rec->current_move = m;
     i32 score;
     if (child_check) {
@@ -573,7 +577,7 @@ i32 search_zero_window_in_check(i32 beta, i32 depth, PlyRecord* rec, NodeFlags f
     }
     UndoRecord undo;
     bool child_check;
-    if (!make_legal_move<Cfg>(m, undo, *child, child_check)) continue;
+    if (!make_legal_move<Cfg>(m, undo, *child, child_check, depth >= 4)) continue;
     rec->current_move = m;
     i32 nd = depth - 2 + (child_check ? 1 : 0);
     i32 r = 0;
@@ -738,7 +742,7 @@ i32 search_pv(i32 alpha, i32 beta, i32 depth, u8 in_check, PlyRecord* rec) {
 
     UndoRecord undo;
     bool gives_check;
-    if (!make_legal_move<Cfg>(m, undo, *child, gives_check)) continue;
+    if (!make_legal_move<Cfg>(m, undo, *child, gives_check, depth >= 4)) continue;
     i32 o = 0;
     if (probing) o = 40 * probe_capture_value(undo.captured) - (gives_check ? 100 : 0);
     i32 nd = depth - 2;
