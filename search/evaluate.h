@@ -220,13 +220,14 @@ bool evaluate_with(R& rec) {
   const u64 pawns[2] = {p.piece_bb[kWhitePawn - 2], p.piece_bb[kBlackPawn - 2]};
   const u64 kings[2] = {p.piece_bb[kWhiteKing - 2], p.piece_bb[kBlackKing - 2]};
   const Square king_sq[2] = {king_square(kings[0]), king_square(kings[1])};
+  const u64 zones[2] = {king_zone(kings[0]), king_zone(kings[1])};
   u64 att[2], low[2] = {0, 0};
   i32 attackers[2] = {0, 0}, attack_sum[2] = {0, 0};
 
   for (Colour c = 0; c < 2; ++c) {
     const Colour o = c ^ 1;
     const i32 sign = c == kWhite ? 1 : -1;
-    const u64 zone = king_zone(kings[o]);
+    const u64 zone = zones[o];
     const u64 own = occ[c];
     const u64 their_rq = p.piece_bb[kWhiteRook - 2 + o] | p.piece_bb[kWhiteQueen - 2 + o];
     const u64 seventh = c == kWhite ? kRank7 : kRank2;
@@ -296,7 +297,7 @@ bool evaluate_with(R& rec) {
         if ((bit(s) & seventh) && seventh_target) ceg += 1420;
       }
     }
-    a |= king_zone(kings[c]);
+    a |= zones[c];
     att[c] = a;
     low[c] = l;
     attackers[c] = count;
