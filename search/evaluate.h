@@ -306,7 +306,7 @@ bool evaluate_with(R& rec) {
     eg += sign * ceg;
   }
 
-  const PawnHashEntry* pe = evaluate_pawn_structure();
+  const PawnHashEntry* pe = pawn_entry(p.state.pawn_key, pawns[0], pawns[1]);
   mg += pe->score_mg;
   eg += pe->score_eg;
 

@@ -196,12 +196,15 @@ void compute_pawn_entry(u64 white_pawns, u64 black_pawns, PawnHashEntry& out) {
 }
 
 PawnHashEntry* evaluate_pawn_structure() {
-  const u64 key = current_position.state.pawn_key;
-  PawnHashEntry* slot = pawn_hash_slot(key);
-  const u32 high = static_cast<u32>(key >> 32);
-  if (slot->key_high == high) return slot;
+  const Position& p = current_position;
+  return pawn_entry(p.state.pawn_key, p.piece_bb[kWhitePawn - 2], p.piece_bb[kBlackPawn - 2]);
+}
+
+PawnHashEntry* fill_pawn_entry(u64 pawn_key, u64 white_pawns, u64 black_pawns) {
+  PawnHashEntry* slot = pawn_hash_slot(pawn_key);
+  const u32 high = static_cast<u32>(pawn_key >> 32);
   PawnHashEntry e;
-  compute_pawn_entry(current_position.piece_bb[kWhitePawn - 2], current_position.piece_bb[kBlackPawn - 2], e);
+  compute_pawn_entry(white_pawns, black_pawns, e);
   e.key_high = high;
   // Fields first, the key last.
   std::memcpy(reinterpret_cast<char*>(slot) + 4, reinterpret_cast<const char*>(&e) + 4, sizeof(e) - 4);

@@ -43,8 +43,18 @@ inline void prefetch_pawn_hash(u64 pawn_key) {
 // Computes every field of the entry for the given pawn sets (no table access).
 void compute_pawn_entry(u64 white_pawns, u64 black_pawns, PawnHashEntry& out);
 
-// The entry of current_position's pawn key, computed and stored on a miss.
-// The pointer is into the table: read it before the next call.
+// Computes and stores the entry of a pawn key that missed in the table.
+PawnHashEntry* fill_pawn_entry(u64 pawn_key, u64 white_pawns, u64 black_pawns);
+
+// The entry of a pawn key, computed and stored on a miss.  The pointer is
+// into the table: read it before the next call.
+inline PawnHashEntry* pawn_entry(u64 pawn_key, u64 white_pawns, u64 black_pawns) {
+  PawnHashEntry* slot = pawn_hash_slot(pawn_key);
+  if (slot->key_high == static_cast<u32>(pawn_key >> 32)) return slot;
+  return fill_pawn_entry(pawn_key, white_pawns, black_pawns);
+}
+
+// The entry of current_position's pawn key (see pawn_entry).
 PawnHashEntry* evaluate_pawn_structure();
 
 // Masks shared with the evaluation ([colour][square]).
