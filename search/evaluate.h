@@ -224,6 +224,9 @@ bool evaluate_with(R& rec) {
   u64 att[2], low[2] = {0, 0};
   i32 attackers[2] = {0, 0}, attack_sum[2] = {0, 0};
 
+  // The colour loops are unrolled: each colour's pass then works with
+  // constant masks, directions and signs.
+#pragma GCC unroll 2
   for (Colour c = 0; c < 2; ++c) {
     const Colour o = c ^ 1;
     const i32 sign = c == kWhite ? 1 : -1;
@@ -312,6 +315,7 @@ bool evaluate_with(R& rec) {
 
   if constexpr (!T::kEndgameOnly) {
     // King attack and shelter of the attacked king.
+#pragma GCC unroll 2
     for (Colour c = 0; c < 2; ++c) {
       const Colour o = c ^ 1;
       const u32 attacks_flag = c == kWhite ? kMatWhiteAttacks : kMatBlackAttacks;
@@ -332,6 +336,7 @@ bool evaluate_with(R& rec) {
   }
 
   // Passed pawns, with both attack sets complete.
+#pragma GCC unroll 2
   for (Colour c = 0; c < 2; ++c) {
     const Colour o = c ^ 1;
     const i32 sign = c == kWhite ? 1 : -1;
