@@ -61,8 +61,8 @@ Keyword keyword_of(const char* t, std::size_t len) {
 
 void parse_go_line(const char* line, GoRequest& out) {
   out = GoRequest{};
-  // Split into tokens (blank-separated); each token is copied so that
-  // numbers read from it end where the token ends.
+  // Split into tokens (blank-separated); a number read from a token ends
+  // where its digits end, so at the latest where the token ends.
   const char* p = line;
   auto next_token = [&p](const char*& start, std::size_t& len) {
     while (*p && is_blank(*p)) ++p;
@@ -77,11 +77,7 @@ void parse_go_line(const char* line, GoRequest& out) {
     const char* s;
     std::size_t len;
     if (!next_token(s, len)) return 0;
-    char buf[32];
-    const std::size_t n = std::min(len, sizeof buf - 1);
-    std::memcpy(buf, s, n);
-    buf[n] = 0;
-    return read_leading_integer(buf);
+    return read_leading_integer(s);
   };
 
   const char* tok;

@@ -49,6 +49,9 @@ TEST(GoParse, KeywordValues) {
       {"go movetime 2000", 0, 0, 0, 0, 25, 2000, D, N, 0},
       {"go wtime 99999999999 winc 99999999999", 2147483647, 0, 2147483647, 0, 25, 0, D, N, 0},
       {"go winc -500", 0, 0, 0, 0, 25, 0, D, N, 0},                        // no negative increment
+      // A value is read whole however many characters it has.
+      {"go depth 0000000000000000000000000000000000000005 movetime 00000000000000000000000000000000002500x",
+       0, 0, 0, 0, 25, 2500, 8, N, 0},
       // A keyword at the end of the line reads 0.
       {"go wtime", 300, 0, 0, 0, 25, 0, D, N, 0},
       {"go depth", 0, 0, 0, 0, 25, 0, 3, N, 0},
