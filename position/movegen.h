@@ -73,7 +73,7 @@ inline void emit_promotions(Square from, Square to, u32 queen_key, Emit&& emit) 
 }
 
 template <class B, Colour C>
-inline void captures_for(SearchMove* moves, u32* keys, u64 targets, u64 attacks_them) {
+inline u32 captures_for(SearchMove* moves, u32* keys, u64 targets, u64 attacks_them) {
   using S = Side<C>;
   const Position& p = current_position;
   SearchMove* m = moves;
@@ -144,6 +144,7 @@ inline void captures_for(SearchMove* moves, u32* keys, u64 targets, u64 attacks_
     pawn_captures();
   }
   *m = 0;
+  return static_cast<u32>(m - moves);
 }
 
 template <class B, Colour C>
@@ -425,15 +426,15 @@ inline void quiet_moves_for(SearchMove* moves, u64 attacked, const SearchMove (&
 
 // Captures of enemy pieces in the target mask of the side to move, every
 // promotion and every en-passant capture, with their capture keys; the moves end
-// with 0, the keys are not terminated.  `attacks_them` (the opponent's attack
-// set) is read only by configurations whose king avoids attacked squares.
+// with 0, the keys are not terminated.  Returns the number of moves.
+// `attacks_them` (the opponent's attack set) is read only by configurations
+// whose king avoids attacked squares.
 template <class B = GeneralBoard>
-inline void generate_captures(SearchMove* moves, u32* keys, u64 targets_if_black, u64 targets_if_white,
-                              u64 attacks_them = 0) {
+inline u32 generate_captures(SearchMove* moves, u32* keys, u64 targets_if_black, u64 targets_if_white,
+                             u64 attacks_them = 0) {
   if (current_position.side_to_move == kWhite)
-    movegen_detail::captures_for<B, kWhite>(moves, keys, targets_if_white, attacks_them);
-  else
-    movegen_detail::captures_for<B, kBlack>(moves, keys, targets_if_black, attacks_them);
+    return movegen_detail::captures_for<B, kWhite>(moves, keys, targets_if_white, attacks_them);
+  return movegen_detail::captures_for<B, kBlack>(moves, keys, targets_if_black, attacks_them);
 }
 
 // Non-capturing checks (and captures of enemy pieces inside the free mask) of

@@ -117,9 +117,7 @@ i32 qsearch(i32 alpha, i32 beta, i32 qd, PlyRecord* rec) {
   {
     SearchMove moves[256];
     u32 keys[256];
-    generate_captures<B>(moves, keys, targets_if_black, targets_if_white);
-    u32 n = 0;
-    while (moves[n]) ++n;
+    u32 n = generate_captures<B>(moves, keys, targets_if_black, targets_if_white);
     while (n > 0) {
       // The remaining capture with the greatest key, the first of equal keys;
       // it leaves the list, the rest keeps its order.
