@@ -49,6 +49,16 @@ struct GeneralConfig {
   static u32& multipv_count() { return orvex::multipv_count; }
 };
 
+// Fail-soft bookkeeping of the quiescence loops: raises `best` and `alpha`
+// by a move's score; true when the score reaches beta and cuts the node.
+inline bool raise_and_test_cut(i32 score, i32& best, i32& alpha, i32 beta) {
+  if (score <= best) return false;
+  best = score;
+  if (score <= alpha) return false;
+  alpha = score;
+  return score >= beta;
+}
+
 // Makes m and evaluates the position reached into `child`.  A move that
 // leaves the mover's king attacked is taken back at once: false.  Otherwise
 // true, with `gives_check` telling whether the side now to move is in check.
@@ -140,13 +150,7 @@ i32 qsearch(i32 alpha, i32 beta, i32 qd, PlyRecord* rec) {
       const i32 score = child_check ? -qsearch_in_check<Cfg>(-beta, -alpha, qd - step, child)
                                     : -qsearch<Cfg>(-beta, -alpha, qd - step, child);
       unmake_move<B>(m, undo);
-      if (score > best) {
-        best = score;
-        if (score > alpha) {
-          alpha = score;
-          if (score >= beta) return score;
-        }
-      }
+      if (raise_and_test_cut(score, best, alpha, beta)) return score;
     }
   }
 
@@ -167,13 +171,7 @@ i32 qsearch(i32 alpha, i32 beta, i32 qd, PlyRecord* rec) {
     }
     const i32 score = -qsearch_in_check<Cfg>(-beta, -alpha, qd - (safe ? 2 : 8), child);
     unmake_move<B>(m, undo);
-    if (score > best) {
-      best = score;
-      if (score > alpha) {
-        alpha = score;
-        if (score >= beta) return score;
-      }
-    }
+    if (raise_and_test_cut(score, best, alpha, beta)) return score;
   }
   return best;
 }
@@ -231,13 +229,7 @@ i32 qsearch_in_check(i32 alpha, i32 beta, i32 qd, PlyRecord* rec) {
     const i32 score = child_check ? -qsearch_in_check<Cfg>(-beta, -alpha, qd - 2, child)
                                   : -qsearch<Cfg>(-beta, -alpha, qd - step, child);
     unmake_move<B>(m, undo);
-    if (score > best) {
-      best = score;
-      if (score > alpha) {
-        alpha = score;
-        if (score >= beta) return score;
-      }
-    }
+    if (raise_and_test_cut(score, best, alpha, beta)) return score;
   }
   return best;
 }
