@@ -379,3 +379,50 @@ void unmap_shared(SharedMapping& m) {
 void unlink_shared(const std::string& name) { shm_unlink(name.c_str()); }
 
 }  // namespace orvex::platform
+
+namespace orvex::platform {
+
+// ---- read-only files ----
+
+int open_read_only(const char* path) {
+  int fd;
+  do {
+    fd = open(path, O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return -1;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+std::int64_t read_at(int fd, void* buf, std::size_t len, std::uint64_t offset) {
+  auto* out = static_cast<unsigned char*>(buf);
+  std::size_t done = 0;
+  while (done < len) {
+    if (offset + done > static_cast<std::uint64_t>(INT64_MAX)) return -1;
+    const ssize_t n = pread(fd, out + done, len - done, static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  return static_cast<std::int64_t>(done);
+}
+
+std::int64_t file_size(int fd) {
+  struct stat st;
+  if (fstat(fd, &st) != 0) return -1;
+  return static_cast<std::int64_t>(st.st_size);
+}
+
+bool is_directory(const char* path) {
+  struct stat st;
+  return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace orvex::platform

@@ -1,6 +1,6 @@
 // Stand-ins for the operating-system facilities the engine needs: clock,
 // sleep, processor count, priority, standard input and output, processes,
-// pipes and shared memory.  Everything above this layer is platform neutral.
+// pipes, shared memory and read-only files.  Everything above this layer is platform neutral.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -101,5 +101,19 @@ bool open_shared(const std::string& name, std::uint64_t size, SharedMapping& out
 void unmap_shared(SharedMapping& m);
 // Removes the name; existing mappings stay valid.
 void unlink_shared(const std::string& name);
+
+// ---- read-only files ----
+// Opens a file for reading; the descriptor is closed on exec, so worker
+// processes never inherit it.  Returns -1 when it cannot be opened (also
+// when the path names a directory).
+int open_read_only(const char* path);
+// Reads up to len bytes at a 64-bit byte offset, retrying short reads and
+// EINTR until len bytes are read or the file ends.  Returns the bytes read
+// (fewer than len at the end of the file), or -1 on a read error.
+std::int64_t read_at(int fd, void* buf, std::size_t len, std::uint64_t offset);
+// Length of an open file in bytes, or -1 when it cannot be had.
+std::int64_t file_size(int fd);
+// True when the path names an existing directory.
+bool is_directory(const char* path);
 
 }  // namespace orvex::platform

@@ -1,0 +1,215 @@
+#include "tablebases/registry.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/platform.h"
+#include "tablebases/cache.h"
+
+namespace orvex {
+
+TbRegistration tb_registry[kTbClassCount];
+TbDecodeBlock* tb_decode_block = nullptr;
+u32 compressed_files_opened = 0;
+
+namespace {
+
+void free_registrations() {
+  for (int c = 1; c < kTbClassCount; ++c) {
+    TbRegistration& reg = tb_registry[c];
+    for (int side = 0; side < 2; ++side) {
+      reg.has_buckets[side] = false;
+      for (TbCacheSlot*& h : reg.buckets[side]) h = nullptr;
+      for (int e = 0; e < kTbMaxExtents; ++e) {
+        std::free(reg.file_name[side][e]);
+        reg.file_name[side][e] = nullptr;
+        tb_free_compressed_table(reg.compressed[side][e]);
+        reg.compressed[side][e] = nullptr;
+      }
+    }
+  }
+  tb_free_decode_block(tb_decode_block);
+  tb_decode_block = nullptr;
+}
+
+[[noreturn]] void fatal_out_of_memory(u64 bytes) {
+  char text[96];
+  std::snprintf(text, sizeof text, "*** Cannot allocate %" PRIu64 " bytes of memory\n", bytes);
+  tb_fatal(text);
+}
+
+// Candidate names of a compressed file, from the raw path p ("d/kpk.nbw"):
+// p.emd, d/kpk_nbw.emd, d/kpk_nbw_emd, and for classes of up to five men
+// d/kpknbw.emd.  The forms with '_' and without the dot are not used for
+// split classes.
+int compressed_candidates(const char* raw, int cls, std::string* out) {
+  const std::string p(raw);
+  const std::size_t dot = p.size() - 4;  // the '.' before nbw / nbb
+  int n = 0;
+  out[n++] = p + ".emd";
+  if (!(tb_class_facts[cls].flags & kTbSplit)) {
+    std::string under = p + ".emd";
+    under[dot] = '_';
+    out[n++] = under;
+    std::string both = under;
+    both[both.size() - 4] = '_';
+    out[n++] = both;
+    if (cls <= 145) out[n++] = p.substr(0, dot) + p.substr(dot + 1) + ".emd";
+  }
+  return n;
+}
+
+}  // namespace
+
+void tb_fatal(const char* text) {
+  platform::write_stdout(text, std::strlen(text));
+  std::exit(1);
+}
+
+bool tb_table_path(char* out, const char* directory, int cls, int side, int extent) {
+  const std::size_t dir_len = std::strlen(directory);
+  const bool slash = dir_len != 0 && directory[dir_len - 1] != '/';
+  char ext[3] = "";
+  if (tb_class_facts[cls].flags & kTbSplit) {
+    ext[0] = '.';
+    ext[1] = static_cast<char>(extent < 10 ? '0' + extent : 'a' + (extent - 10));
+  }
+  const int n = std::snprintf(out, kTbPathBytes, "%s%s%s%s%s", directory, slash ? "/" : "", tb_class_facts[cls].name,
+                              ext, side == 0 ? ".nbw" : ".nbb");
+  return n > 0 && static_cast<u32>(n) < kTbPathBytes;
+}
+
+void check_table_size(int cls, int side, u64 size, const char* path) {
+  const TbClassFacts& f = tb_class_facts[cls];
+  u64 shown_extent = f.position_count[side], last = f.position_count[side];
+  if (f.flags & kTbSplit) {
+    shown_extent = (f.flags & kTbTwoByteValues) ? (u64{1} << 30) : (u64{1} << 31);
+    last = f.position_count[side] % shown_extent;
+    if (size == shown_extent || size == last) return;
+  } else if (size == f.position_count[side]) {
+    return;
+  }
+  char text[kTbPathBytes + 96];
+  std::snprintf(text, sizeof text, "*** %s corrupted %" PRIu64 " %" PRIu64 " %" PRIu64 "\n", path, shown_extent, last,
+                size);
+  tb_fatal(text);
+}
+
+i32 register_table_file(const char* directory, int cls, int side, int extent) {
+  const TbClassFacts& facts = tb_class_facts[cls];
+  if (facts.flags & kTbSymmetric) side = 0;
+  TbRegistration& reg = tb_registry[cls];
+  if (reg.file_name[side][extent]) return 1;
+
+  char path[kTbPathBytes];
+  if (!tb_table_path(path, directory, cls, side, extent)) return 0;
+  std::string chosen = path;
+  TbCompressedFile* compressed = nullptr;
+  int fd = platform::open_read_only(path);
+  if (fd >= 0) {
+    // A raw file: one-byte tables below 2^31 positions are measured.
+    if (facts.position_count[side] < (u64{1} << 31) && !(facts.flags & kTbTwoByteValues)) {
+      const i64 size = platform::file_size(fd);
+      if (size < 0) {
+        platform::close_fd(fd);
+        char text[kTbPathBytes + 32];
+        std::snprintf(text, sizeof text, "*** Seek in %s failed\n", path);
+        tb_fatal(text);
+      }
+      if (facts.position_count[side] != 0) check_table_size(cls, side, static_cast<u64>(size), path);
+    }
+    platform::close_fd(fd);
+  } else {
+    std::string candidates[4];
+    const int n = compressed_candidates(path, cls, candidates);
+    int k = 0;
+    for (; k < n; ++k) {
+      if (candidates[k].size() >= kTbPathBytes) continue;
+      if ((fd = platform::open_read_only(candidates[k].c_str())) >= 0) break;
+    }
+    if (k == n) return 0;
+    chosen = candidates[k];
+    ++compressed_files_opened;
+    const u32 err = tb_open_compressed_table(fd, &compressed);
+    platform::close_fd(fd);
+    char text[kTbPathBytes + 96];
+    if (err != 0) {
+      const char* kinds[] = {"read error\n", "out of memory\n", "file broken\n"};
+      const u32 kind = tb_error_kind(err);
+      const char* what = kind == kTbReadError ? kinds[0] : kind == kTbOutOfMemory ? kinds[1]
+                         : kind == kTbBrokenFile ? kinds[2] : nullptr;
+      char other[32];
+      if (!what) {
+        std::snprintf(other, sizeof other, "error %u\n", err);
+        what = other;
+      }
+      std::snprintf(text, sizeof text, "*** Unable to read %s - %s", chosen.c_str(), what);
+      tb_fatal(text);
+    }
+    if (compressed->block_size != kTbBlockSize) {
+      std::snprintf(text, sizeof text, "*** %s: Unsupported block size %u\n", chosen.c_str(), compressed->block_size);
+      tb_free_compressed_table(compressed);
+      tb_fatal(text);
+    }
+    if (facts.position_count[side] != 0) {
+      const u64 bytes = tb_decoded_length(*compressed);
+      check_table_size(cls, side, (facts.flags & kTbTwoByteValues) ? bytes / 2 : bytes, chosen.c_str());
+    }
+  }
+
+  char* copy = static_cast<char*>(std::malloc(chosen.size() + 1));
+  if (!copy) fatal_out_of_memory(chosen.size() + 1);
+  std::memcpy(copy, chosen.c_str(), chosen.size() + 1);
+  std::free(reg.file_name[side][extent]);
+  reg.file_name[side][extent] = copy;
+  reg.has_buckets[side] = true;
+  tb_free_compressed_table(reg.compressed[side][extent]);
+  reg.compressed[side][extent] = compressed;
+  return 1;
+}
+
+u32 init_tablebases(const char* list) {
+  reset_tb_cache();
+  free_registrations();
+
+  int highest = 0;
+  const char* entry = list;
+  for (;;) {
+    const char* stop = entry;
+    while (*stop && *stop != ',' && *stop != ';') ++stop;
+    const std::string dir(entry, stop);
+    // A directory that is not there holds no tables; the empty entry is the
+    // working directory.
+    if (dir.empty() || platform::is_directory(dir.c_str())) {
+      for (int c = 1; c < kTbClassCount; ++c) {
+        const int sides = (tb_class_facts[c].flags & kTbSymmetric) ? 1 : 2;
+        for (int side = 0; side < sides; ++side) {
+          const int extents = tb_extent_count(c, side);
+          bool found = false;
+          for (int e = 0; e < extents; ++e) {
+            if (!register_table_file(dir.c_str(), c, side, e)) break;
+            if (e == 0) found = true;
+          }
+          if (found && c > highest) highest = c;
+        }
+      }
+    }
+    if (!*stop) break;
+    entry = stop + 1;
+  }
+
+  if (compressed_files_opened != 0) {
+    tb_decode_block = tb_create_decode_block();
+    if (!tb_decode_block) {
+      char text[64];
+      std::snprintf(text, sizeof text, "*** Cannot allocate decode block: error code %u\n", kTbOutOfMemory);
+      tb_fatal(text);
+    }
+  }
+  return highest >= 146 ? 6 : highest >= 36 ? 5 : highest >= 6 ? 4 : highest >= 1 ? 3 : 0;
+}
+
+}  // namespace orvex
