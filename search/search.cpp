@@ -1,8 +1,7 @@
 // The general search configuration: its statics, the instantiation of the
-// search templates, and the roots that run it on a stack of its own.
+// search templates, and the roots that run it on a stack of its own
+// (search/search_thread.cpp).
 #include "search/search.h"
-
-#include <pthread.h>
 
 #include "search/search_core.h"
 #include "uci/position_command.h"
@@ -11,35 +10,6 @@
 namespace orvex {
 
 u32 last_currline_tick = 0;
-
-namespace {
-
-// Deep lines (extensions, quiescence) need more stack than a default thread
-// or process stack guarantees, so every search runs on a thread of its own
-// with this much stack while the caller waits for it.
-constexpr std::size_t kSearchStackBytes = std::size_t{64} << 20;
-
-void* run_search_thread(void* arg) {
-  (*static_cast<void (**)()>(arg))();
-  return nullptr;
-}
-
-void run_on_search_stack(void (*body)()) {
-  pthread_attr_t attr;
-  pthread_t thread;
-  bool started = false;
-  if (pthread_attr_init(&attr) == 0) {
-    if (pthread_attr_setstacksize(&attr, kSearchStackBytes) == 0)
-      started = pthread_create(&thread, &attr, run_search_thread, &body) == 0;
-    pthread_attr_destroy(&attr);
-  }
-  if (started)
-    pthread_join(thread, nullptr);
-  else
-    body();  // no thread to be had: search on the caller's stack
-}
-
-}  // namespace
 
 void reset_for_repeatable_search() {
   tt_zero();

@@ -14,6 +14,11 @@ namespace orvex {
 // root is left as it stands.
 struct SearchAborted {};
 
+// Runs body on a thread with a stack large enough for the deepest search
+// lines (64 MB) and waits for it; on the caller's stack when no thread can
+// be had.
+void run_on_search_stack(void (*body)());
+
 // Runs one search of the general configuration on current_position with the
 // limits of search_limits; leaves its result in search_status.
 void search_root();

@@ -158,14 +158,16 @@ inline TtEntry* tt_last_match(u64 key) {
 // `type` a set of TtFlags.  The bound stores mark mate-class scores
 // themselves; tt_store_exact marks its depth only when `tablebase` is true
 // (a tablebase result).  kPreserveRule false gives the stores of the other
-// configurations, which ignore Preserve Analysis.
-template <bool kPreserveRule = true>
+// configurations, which ignore Preserve Analysis.  kMarkProbed false gives the
+// stores of the second edition, which has no probe search and never sets
+// kTtProbed.
+template <bool kPreserveRule = true, bool kMarkProbed = true>
 void tt_store_exact(u16 move, i32 depth, i32 score, bool tablebase = false);
-template <bool kPreserveRule = true>
+template <bool kPreserveRule = true, bool kMarkProbed = true>
 void tt_store_lower(u16 move, i32 depth, i32 score, u8 type);
-template <bool kPreserveRule = true>
+template <bool kPreserveRule = true, bool kMarkProbed = true>
 void tt_store_lower_nomove(i32 depth, i32 score, u8 type);
-template <bool kPreserveRule = true>
+template <bool kPreserveRule = true, bool kMarkProbed = true>
 void tt_store_upper(i32 depth, i32 score, u8 type);
 
 // The stored depth byte for a node depth: clamped to 0..127, bit 7 added for
@@ -223,7 +225,7 @@ inline void touch(TtEntry& e, u8 d) {
 
 }  // namespace tt_detail
 
-template <bool kPreserveRule>
+template <bool kPreserveRule, bool kMarkProbed>
 inline void tt_store_exact(u16 move, i32 depth, i32 score, bool tablebase) {
   if (!tt.entries) return;
   const u64 key = current_position.state.key;
@@ -247,17 +249,17 @@ inline void tt_store_exact(u16 move, i32 depth, i32 score, bool tablebase) {
       e.upper_depth = d;
       e.upper = s;
     }
-    e.flags |= kTtProbed;
+    if constexpr (kMarkProbed) e.flags |= kTtProbed;
     return;
   }
-  tt_detail::write_new(e, key, d, move, d, kTtProbed);
+  tt_detail::write_new(e, key, d, move, d, kMarkProbed ? kTtProbed : 0);
   e.lower_depth = d;
   e.lower = s;
   e.upper_depth = d;
   e.upper = s;
 }
 
-template <bool kPreserveRule>
+template <bool kPreserveRule, bool kMarkProbed>
 inline void tt_store_lower(u16 move, i32 depth, i32 score, u8 type) {
   if (!tt.entries) return;
   const u64 key = current_position.state.key;
@@ -286,7 +288,7 @@ inline void tt_store_lower(u16 move, i32 depth, i32 score, u8 type) {
   e.upper_depth = 0;
 }
 
-template <bool kPreserveRule>
+template <bool kPreserveRule, bool kMarkProbed>
 inline void tt_store_lower_nomove(i32 depth, i32 score, u8 type) {
   if (!tt.entries) return;
   const u64 key = current_position.state.key;
@@ -310,7 +312,7 @@ inline void tt_store_lower_nomove(i32 depth, i32 score, u8 type) {
   e.upper_depth = 0;
 }
 
-template <bool kPreserveRule>
+template <bool kPreserveRule, bool kMarkProbed>
 inline void tt_store_upper(i32 depth, i32 score, u8 type) {
   if (!tt.entries) return;
   const u64 key = current_position.state.key;
@@ -322,13 +324,13 @@ inline void tt_store_upper(i32 depth, i32 score, u8 type) {
     tt_detail::touch(e, d);
     const bool unrestricted = type == 0 && (e.flags & kTtUpperTypeSet);
     if (d >= e.upper_depth + (type ? 2 : 0) || unrestricted) {
-      e.flags = static_cast<u8>((e.flags & 0xF9) | type | kTtProbed);
+      e.flags = static_cast<u8>((e.flags & 0xF9) | type | (kMarkProbed ? kTtProbed : 0));
       e.upper_depth = d;
       e.upper = s;
     }
     return;
   }
-  tt_detail::write_new(e, key, d, 0, 0, static_cast<u8>(type | kTtProbed));
+  tt_detail::write_new(e, key, d, 0, 0, static_cast<u8>(type | (kMarkProbed ? kTtProbed : 0)));
   e.lower_depth = 0;
   e.upper_depth = d;
   e.upper = s;
