@@ -1094,3 +1094,151 @@ std::array<u32, 16> piece_list(const SideMen& s, u32 filler) {
 }
 
 }  // namespace orvex::tbref
+
+namespace orvex::tbref {
+namespace {
+
+struct Man {
+  int side;  // 0 first, 1 second
+  int type;
+};
+
+// Every placement of `todo` (like men of one side in ascending squares) onto
+// the free squares, calling visit for each complete one.
+template <typename Visit>
+void place(RefPosition& p, const std::vector<Man>& todo, size_t i, u64 occ, Visit&& visit) {
+  if (i == todo.size()) {
+    visit();
+    return;
+  }
+  const Man& m = todo[i];
+  auto& group = (m.side == 0 ? p.first : p.second).men[m.type];
+  Square lo = m.type == 0 ? 8 : 0, hi = m.type == 0 ? 55 : 63;
+  bool after_like = i > 0 && todo[i - 1].side == m.side && todo[i - 1].type == m.type;
+  if (after_like) lo = std::max<Square>(lo, group.back() + 1);
+  for (Square s = lo; s <= hi; ++s) {
+    if (occ & bit(s)) continue;
+    group.push_back(s);
+    place(p, todo, i + 1, occ | bit(s), visit);
+    group.pop_back();
+  }
+}
+
+std::vector<Man> men_of(const std::array<std::array<int, 5>, 2>& c, int only_side = -1) {
+  std::vector<Man> v;
+  for (int s = 0; s < 2; ++s)
+    for (int t = 0; t < 5; ++t)
+      for (int i = 0; i < c[s][t]; ++i)
+        if (only_side < 0 || only_side == s) v.push_back({s, t});
+  return v;
+}
+
+// The legal numbers of p with every en-passant square it allows, and without.
+template <typename Take>
+void numbers_of(RefPosition& p, bool both_pawns, Take&& take) {
+  p.ep = 127;
+  if (!is_legal(p)) return;
+  take(reference_index(p));
+  if (!both_pawns) return;
+  const SideMen& other = p.side == 0 ? p.second : p.first;
+  for (Square q : other.men[0]) {
+    for (Square e : {q + 8, q - 8}) {
+      if (e > 63 || !ep_possible(p, e)) continue;
+      p.ep = e;
+      if (is_legal(p)) take(reference_index(p));
+    }
+  }
+  p.ep = 127;
+}
+
+}  // namespace
+
+u64 largest_legal_number(const std::string& name, int side) {
+  std::array<std::array<int, 5>, 2> c;
+  if (!class_men(name, &c)) return kRefBad;
+  bool pawns = c[0][0] + c[1][0] > 0;
+  bool both_pawns = c[0][0] > 0 && c[1][0] > 0;
+  std::vector<std::pair<Square, Square>> kings;  // mover's king, other king
+  if (pawns)
+    kings = {{59, 63}, {3, 7}};
+  else
+    kings = {{27, 63}};
+  RefPosition p;
+  p.name = name;
+  p.side = side;
+  u64 best = 0;
+  bool any = false;
+  auto take = [&](u64 v) {
+    if (v == kRefBad) return;
+    if (!any || v > best) best = v;
+    any = true;
+  };
+  int first_men = 0, second_men = 0;
+  for (int t = 0; t < 5; ++t) first_men += c[0][t], second_men += c[1][t];
+  bool pawnless_two_two = !pawns && first_men == 2 && second_men == 2;
+  for (auto [mk, ok] : kings) {
+    p.first = SideMen{};
+    p.second = SideMen{};
+    (side == 0 ? p.first : p.second).king = mk;
+    (side == 0 ? p.second : p.first).king = ok;
+    u64 occ = bit(mk) | bit(ok);
+    if (!pawnless_two_two) {
+      place(p, men_of(c), 0, occ, [&] { numbers_of(p, both_pawns, take); });
+      continue;
+    }
+    // The number is block * radix + the other side's digits: find the blocks
+    // of the mover's placements (with any other placement), then complete
+    // the highest blocks first.
+    const auto& oc = c[side == 0 ? 1 : 0];
+    bool other_like = false;
+    for (int t = 0; t < 5; ++t) other_like = other_like || oc[t] == 2;
+    u64 radix = other_like ? 1770 : 3540;
+    std::vector<std::pair<u64, std::array<Square, 2>>> blocks;
+    int mover_index = side == 0 ? 0 : 1;
+    place(p, men_of(c, mover_index), 0, occ, [&] {
+      // Any placement of the other men fixes the block.
+      RefPosition q = p;
+      u64 o2 = 0;
+      for (Square s : all_men(q.first)) o2 |= bit(s);
+      for (Square s : all_men(q.second)) o2 |= bit(s);
+      o2 |= occ;
+      SideMen& om = side == 0 ? q.second : q.first;
+      for (int t = 0; t < 5; ++t)
+        for (int i = 0; i < oc[t]; ++i) {
+          Square s = 0;
+          while (o2 & bit(s)) ++s;
+          om.men[t].push_back(s);
+          o2 |= bit(s);
+        }
+      std::array<Square, 2> sq{};
+      int n = 0;
+      const SideMen& mm = side == 0 ? p.first : p.second;
+      for (int t = 0; t < 5; ++t)
+        for (Square s : mm.men[t]) sq[n++] = s;
+      blocks.push_back({reference_index(q) / radix, sq});
+    });
+    std::sort(blocks.begin(), blocks.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::vector<Man> mover_men = men_of(c, mover_index);
+    std::vector<Man> other_men = men_of(c, 1 - mover_index);
+    u64 top_block = 0;
+    bool found = false;
+    for (const auto& [block, sq] : blocks) {
+      if (found && block < top_block) break;
+      SideMen& mm = side == 0 ? p.first : p.second;
+      mm.men = {};
+      for (size_t i = 0; i < mover_men.size(); ++i) mm.men[mover_men[i].type].push_back(sq[i]);
+      u64 o2 = occ | bit(sq[0]) | bit(sq[1]);
+      place(p, other_men, 0, o2, [&] {
+        p.ep = 127;
+        if (!is_legal(p)) return;
+        take(reference_index(p));
+        found = true;
+        top_block = block;
+      });
+      mm.men = {};
+    }
+  }
+  return any ? best : kRefBad;
+}
+
+}  // namespace orvex::tbref

@@ -68,3 +68,16 @@ RefPosition random_position(const std::string& name, int side, bool want_ep, std
 std::array<u32, 16> piece_list(const SideMen& s, u32 filler = 0);
 
 }  // namespace orvex::tbref
+
+namespace orvex::tbref {
+
+// The largest number that a legal position of the class gets with this side
+// to move (so the table's count is this plus one).  The largest numbers belong
+// to the last king pair of the numbering, so the kings are fixed on the pairs
+// that can be the last one after the frame steps (d4-h8 without pawns, d8-h8
+// and d1-h1 with pawns) and every placement of the other men is tried, with
+// every en-passant square it allows.  Six-man classes without pawns search
+// the mover's men first and the other side's only for the highest blocks.
+u64 largest_legal_number(const std::string& name, int side);
+
+}  // namespace orvex::tbref

@@ -4,6 +4,9 @@
 // to find, the largest number of a legal position one below the count).
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -291,6 +294,32 @@ TEST(ReferenceIndex, SlowThreeMenCountsAreTheLargestLegalNumberPlusOne) {
       ASSERT_TRUE(any);
       EXPECT_EQ(top + 1, given_count(name, side)) << name << " side " << side;
     }
+}
+
+}  // namespace
+}  // namespace orvex::tbref
+
+namespace orvex::tbref {
+namespace {
+
+// The search for the largest legal number gives the published counts,
+// shortfalls included (krk, krkp, krrk, kbnk, kppkp, kbnkbn, ...).
+TEST(ReferenceIndex, SlowLargestLegalNumberGivesThePublishedCounts) {
+  for (const GivenCount& g : kGivenCounts) {
+    if (g.class_id > 200) continue;
+    for (int side = 0; side < 2; ++side)
+      EXPECT_EQ(largest_legal_number(g.name, side) + 1, g.count[side]) << g.name << " side " << side;
+  }
+  // A count the text gives beside its range: kbnkn, first side to move.
+  EXPECT_EQ(largest_legal_number("kbnkn", 0) + 1, 93037200u);
+}
+
+// Searches every count of classes 36-200 again (half a minute in Release);
+// run with --gtest_also_run_disabled_tests after a change of the reference.
+TEST(ReferenceIndex, DISABLED_SlowSearchedCountsOfClasses36To200) {
+  for (const GivenCount& g : kSearchedCounts)
+    for (int side = 0; side < 2; ++side)
+      EXPECT_EQ(largest_legal_number(g.name, side) + 1, g.count[side]) << g.name << " side " << side;
 }
 
 }  // namespace
