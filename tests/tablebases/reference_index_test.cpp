@@ -324,3 +324,74 @@ TEST(ReferenceIndex, DISABLED_SlowSearchedCountsOfClasses36To200) {
 
 }  // namespace
 }  // namespace orvex::tbref
+
+namespace orvex::tbref {
+namespace {
+
+// Every square of a position through f, the en-passant square included.
+template <typename F>
+RefPosition mapped(const RefPosition& p, F f) {
+  RefPosition q = p;
+  for (SideMen* s : {&q.first, &q.second}) {
+    s->king = f(s->king);
+    for (auto& g : s->men)
+      for (Square& x : g) x = f(x);
+  }
+  if (q.ep != 127) q.ep = f(q.ep);
+  return q;
+}
+
+u64 count_of(const std::string& name, int side) {
+  for (const GivenCount& g : kGivenCounts)
+    if (name == g.name) return g.count[side];
+  for (const GivenCount& g : kSearchedCounts)
+    if (name == g.name) return g.count[side];
+  return 0;
+}
+
+// Random legal positions of every class and side: every number lies below the
+// count, and the images the numbering identifies get the same number.
+TEST(ReferenceIndex, RandomPositionsStayBelowTheCountsAndImagesAgree) {
+  std::mt19937_64 rng(20261210);
+  for (const char* name : kClassNames) {
+    std::array<std::array<int, 5>, 2> c;
+    ASSERT_TRUE(class_men(name, &c));
+    bool pawns = c[0][0] + c[1][0] > 0;
+    bool both_pawns = c[0][0] > 0 && c[1][0] > 0;
+    for (int side = 0; side < 2; ++side) {
+      u64 count = count_of(name, side);
+      ASSERT_NE(count, 0u) << name;
+      for (int i = 0; i < 60; ++i) {
+        bool ep = both_pawns && i % 3 == 0;
+        RefPosition p = random_position(name, side, ep, rng);
+        SCOPED_TRACE(std::string(name) + " side " + std::to_string(side) + (ep ? " ep" : ""));
+        u64 v = reference_index(p);
+        ASSERT_NE(v, kRefBad);
+        ASSERT_LT(v, count);
+        auto file_mirror = [](Square s) { return s ^ 7; };
+        EXPECT_EQ(reference_index(mapped(p, file_mirror)), v);
+        if (pawns) {
+          RefPosition swapped = mapped(p, [](Square s) { return s ^ 56; });
+          swapped.flip = 1 - p.flip;
+          EXPECT_EQ(reference_index(swapped), v);
+        } else {
+          EXPECT_EQ(reference_index(mapped(p, [](Square s) { return s ^ 56; })), v);
+          // The reflection in the diagonal is undone unless both kings stand
+          // on it once the mover's king is in a1-d4.
+          Square mk = p.side == 0 ? p.first.king : p.second.king;
+          Square ok = p.side == 0 ? p.second.king : p.first.king;
+          u32 x = (mk & 7) >= 4 ? 7 : 0;
+          x ^= (mk >> 3) >= 4 ? 56 : 0;
+          auto on_diag = [](Square s) { return (s & 7) == (s >> 3); };
+          if (!(on_diag(mk ^ x) && on_diag(ok ^ x))) {
+            auto transpose = [](Square s) { return (s & 7) * 8 + (s >> 3); };
+            EXPECT_EQ(reference_index(mapped(p, transpose)), v);
+          }
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace orvex::tbref
