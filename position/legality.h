@@ -110,7 +110,7 @@ inline bool is_pseudo_legal(SearchMove m) {
   }
   const u64 seventh = c == kWhite ? kRank1 << 48 : kRank1 << 8;
   const bool promotion = (m & kMovePromoMask) != 0;
-  if (promotion && (!is_pawn(piece) || !(bit(from) & seventh) || !generates_promotion<B>(m, c))) return false;
+  if (promotion && (!is_pawn(piece) || !(bit(from) & seventh) || !generates_promotion<B>(m))) return false;
   if (is_pawn(piece) && (bit(from) & seventh) && !promotion) return false;
   if (const PieceCode victim = p.board[to]) {
     if (colour_of(victim) == c || is_king(victim) || (m & kMoveCastle)) return false;

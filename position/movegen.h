@@ -62,12 +62,10 @@ constexpr u32 capture_key(PieceCode victim, PieceType mover) { return 3 * (victi
 template <class B, Colour C, class Emit>
 inline void emit_promotions(Square from, Square to, u32 queen_key, Emit&& emit) {
   emit(make_move_code(from, to, kMovePromoQueen), queen_key);
-  if constexpr (promotes_to_knight<B>(C)) {
-    if constexpr (B::promotions == PromotionRule::kQueenKnightIfCheck) {
-      if (knight_attacks[to] & piece_bb(kKing, C ^ 1)) emit(make_move_code(from, to, kMovePromoKnight), 0);
-    } else {
-      emit(make_move_code(from, to, kMovePromoKnight), 0);
-    }
+  if constexpr (B::promotions == PromotionRule::kQueenKnightIfCheck) {
+    if (knight_attacks[to] & piece_bb(kKing, C ^ 1)) emit(make_move_code(from, to, kMovePromoKnight), 0);
+  } else {
+    emit(make_move_code(from, to, kMovePromoKnight), 0);
   }
   if constexpr (B::promotions == PromotionRule::kQueenKnightRook) emit(make_move_code(from, to, kMovePromoRook), 0);
 }

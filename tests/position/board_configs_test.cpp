@@ -25,11 +25,13 @@ TEST(BoardConfigs, PromotionRules) {
   set_position("r3k3/1P6/8/8/8/8/8/4K3 w - -");
   EXPECT_EQ(captures_text<RookKnightEndingBoard>(&keys), "b7b8q b7b8n b7a8q b7a8n");
   EXPECT_EQ(keys, "15 0 40 0");
-  // A side without knights in its piece set promotes to queens only.
-  EXPECT_EQ(captures_text<RookEndingBoard>(&keys), "b7b8q b7a8q");
+  // Every ending layer promotes to knights, also for a side whose class has
+  // none: the layers handle knights everywhere.
+  EXPECT_EQ(captures_text<RookEndingBoard>(&keys), "b7b8q b7b8n b7a8q b7a8n");
+  EXPECT_EQ(keys, "15 0 40 0");
   set_position("4k3/8/8/8/8/8/4p3/3Q3K b - -");
-  EXPECT_EQ(captures_text<PawnEndingBoard>(&keys), "e2e1q e2d1q");
-  EXPECT_EQ(keys, "15 46");
+  EXPECT_EQ(captures_text<PawnEndingBoard>(&keys), "e2e1q e2e1n e2d1q e2d1n");
+  EXPECT_EQ(keys, "15 0 46 0");
   // Knight promotions only with check.
   struct Case {
     const char* fen;
@@ -92,7 +94,7 @@ TEST(BoardConfigs, LegalityTests) {
   }
   set_position("k2r4/4P3/8/8/8/8/8/4K3 w - -");
   EXPECT_TRUE(is_pseudo_legal<KnightEndingBoard>(mv("e7d8", kMovePromoKnight)));
-  EXPECT_FALSE(is_pseudo_legal<RookEndingBoard>(mv("e7d8", kMovePromoKnight)));
+  EXPECT_TRUE(is_pseudo_legal<RookEndingBoard>(mv("e7d8", kMovePromoKnight)));
   EXPECT_TRUE(is_pseudo_legal<GeneralBoard>(mv("e7d8", kMovePromoRook)));
   EXPECT_FALSE(is_pseudo_legal<RestrictedBoard>(mv("e7d8", kMovePromoRook)));
   // Each colour's pieces by its own set.
