@@ -1,7 +1,7 @@
 // A second, deliberately plain evaluation written square by square (ray walks,
 // loops over files and ranks, no masks shared with the engine) and compared
-// with the engine's attack maps, pawn structure and evaluation over many
-// positions.  Only the material table and the piece-square sums are taken
+// with the engine's attack maps, pawn structure and evaluations (general,
+// castling_rights, mixed and the nine ending ones) over many positions.  Only the material table and the piece-square sums are taken
 // from the engine, as inputs.
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "configs/board_layers.h"
 #include "eval_test_util.h"
 #include "position/move_text.h"
 #include "search/evaluate.h"
@@ -120,12 +121,6 @@ u64 piece_set(const Board& b, int s) {
     default: return 0;
   }
 }
-u64 attack_set(const Board& b, int c) {
-  u64 set = pawn_capture_set(b, c);
-  for (int s = 0; s < 64; ++s)
-    if (b.piece[s] > kPawn && b.colour[s] == c) set |= piece_set(b, s);
-  return set;
-}
 
 // Squares ahead of s on its file, for colour c.
 u64 file_ahead(int c, int s) {
@@ -231,7 +226,26 @@ Pawns pawns(const Board& b) {
 
 struct Options {
   bool draw_test, halving, rights;
+  // The ending evaluations: the endgame sum alone, over the kinds visited.
+  bool endgame_only = false;
+  u32 knights = 3, bishops = 3, rooks = 3;  // colour masks, bit 0 white
+  bool queen_terms = true;
+  u32 trapped = 3;  // colour masks of the trapped-bishop patterns
 };
+
+// Whether colour c's pieces of type t take part in an evaluation.
+bool visited(const Options& opt, int c, int t) {
+  const u32 mask = t == kKnight ? opt.knights : t == kBishop ? opt.bishops : t == kRook ? opt.rooks : 3;
+  return (mask >> c) & 1;
+}
+
+// Colour c's attack set over the kinds visited.
+u64 visited_attack_set(const Board& b, int c, const Options& opt) {
+  u64 set = pawn_capture_set(b, c);
+  for (int s = 0; s < 64; ++s)
+    if (b.piece[s] > kPawn && b.colour[s] == c && visited(opt, c, b.piece[s])) set |= piece_set(b, s);
+  return set;
+}
 
 bool draw_case(const Board& b, bool white) {
   const int c = white ? 0 : 1, o = 1 - c;
@@ -264,7 +278,7 @@ Result evaluate(const Options& opt) {
   const u32 draw_flags = entry & 0xFF, attack_flags = (entry >> 8) & 0xFF, phase = (entry >> 16) & 0xFF;
   const bool material_only = ((entry >> 24) & 0xFF) != 0;
   const i32 m = score + 3399 * balance;
-  const u64 att[2] = {attack_set(b, 0), attack_set(b, 1)};
+  const u64 att[2] = {visited_attack_set(b, 0, opt), visited_attack_set(b, 1, opt)};
   Result res{};
   res.us = att[b.stm];
   res.them = att[1 - b.stm];
@@ -294,6 +308,7 @@ Result evaluate(const Options& opt) {
     for (int s = 0; s < 64; ++s) {
       if (b.colour[s] != c || b.piece[s] <= kPawn || b.piece[s] == kKing) continue;
       const int t = b.piece[s];
+      if (!visited(opt, c, t) || (t == kQueen && !opt.queen_terms)) continue;
       const u64 a = piece_set(b, s);
       if (a & zone) ++count[c], sum[c] += weight[t];
       const int mob = __builtin_popcountll(a & ~own);
@@ -343,7 +358,9 @@ Result evaluate(const Options& opt) {
   static const int their_king[8] = {0, 0, 0, 131, 389, 779, 1295, 1295};
   for (int c = 0; c < 2; ++c) {
     const int o = 1 - c, sign = c == 0 ? 1 : -1;
-    const bool their_pieces = b.men(o, kKnight) | b.men(o, kBishop) | b.men(o, kRook) | b.men(o, kQueen);
+    bool their_pieces = b.men(o, kQueen);
+    for (int t : {kKnight, kBishop, kRook})
+      if (visited(opt, o, t) && b.men(o, t)) their_pieces = true;
     for (int f = 0; f < 8; ++f) {
       if (!((e.passed[c] >> f) & 1)) continue;
       int s = -1;
@@ -380,13 +397,13 @@ Result evaluate(const Options& opt) {
     return b.piece[s] == t && b.colour[s] == c;
   };
   auto any = [&](const char* name) { return b.piece[8 * (name[1] - '1') + (name[0] - 'a')] >= 0; };
-  if ((at("a7", 0, kBishop) && at("b6", 1, kPawn)) || (at("a6", 0, kBishop) && at("b5", 1, kPawn)) ||
+  if ((opt.trapped & 1) && ((at("a7", 0, kBishop) && at("b6", 1, kPawn)) || (at("a6", 0, kBishop) && at("b5", 1, kPawn)) ||
       (at("b8", 0, kBishop) && at("c7", 1, kPawn)) || (at("h7", 0, kBishop) && at("g6", 1, kPawn)) ||
-      (at("h6", 0, kBishop) && at("g5", 1, kPawn)) || (at("g8", 0, kBishop) && at("f7", 1, kPawn)))
+      (at("h6", 0, kBishop) && at("g5", 1, kPawn)) || (at("g8", 0, kBishop) && at("f7", 1, kPawn))))
     mg -= 1802, eg -= 1802;
-  if ((at("b1", 1, kBishop) && at("c2", 0, kPawn)) || (at("a2", 1, kBishop) && at("b3", 0, kPawn)) ||
+  if ((opt.trapped & 2) && ((at("b1", 1, kBishop) && at("c2", 0, kPawn)) || (at("a2", 1, kBishop) && at("b3", 0, kPawn)) ||
       (at("a3", 1, kBishop) && at("b4", 0, kPawn)) || (at("g1", 1, kBishop) && at("f2", 0, kPawn)) ||
-      (at("h2", 1, kBishop) && at("g3", 0, kPawn)) || (at("h3", 1, kBishop) && at("g4", 0, kPawn)))
+      (at("h2", 1, kBishop) && at("g3", 0, kPawn)) || (at("h3", 1, kBishop) && at("g4", 0, kPawn))))
     mg += 1802, eg += 1802;
   if (at("c1", 0, kBishop) && at("d2", 0, kPawn) && any("d3")) mg -= 1920;
   if (at("f1", 0, kBishop) && at("e2", 0, kPawn) && any("e3")) mg -= 1920;
@@ -406,7 +423,7 @@ Result evaluate(const Options& opt) {
       if (b.piece[s] == kBishop) ((file_of(s) + rank_of(s)) % 2 ? light : dark) = true;
     if (light && dark) mg /= 2, eg /= 2;
   }
-  i32 v = ((256 - 4 * static_cast<i32>(phase)) * mg + 4 * static_cast<i32>(phase) * eg) >> 13;
+  i32 v = opt.endgame_only ? eg >> 5 : ((256 - 4 * static_cast<i32>(phase)) * mg + 4 * static_cast<i32>(phase) * eg) >> 13;
   if (v > 0)
     v -= (std::min(v, 100) * e.scale[0]) >> 8;
   else
@@ -506,11 +523,42 @@ int check_evaluations() {
     const char* name;
     ref::Options opt;
     bool (*eval)(Record&);
+    bool (*attacks)(Record&);
   };
+  // Options: draw test, halving, rights, endgame only, knights, bishops,
+  // rooks, queen terms, trapped bishops.
   static const Variant variants[] = {
-      {"general", {true, true, true}, [](Record& r) { return evaluate_with<GeneralEval>(r); }},
-      {"castling_rights", {false, false, true}, [](Record& r) { return evaluate_with<CastlingRightsEval>(r); }},
-      {"mixed", {false, false, false}, [](Record& r) { return evaluate_with<MixedEval>(r); }},
+      {"general", {true, true, true}, [](Record& r) { return evaluate_with<GeneralEval>(r); },
+       [](Record& r) { return compute_attacks_with<GeneralEval>(r); }},
+      {"castling_rights", {false, false, true}, [](Record& r) { return evaluate_with<CastlingRightsEval>(r); },
+       [](Record& r) { return compute_attacks_with<CastlingRightsEval>(r); }},
+      {"mixed", {false, false, false}, [](Record& r) { return evaluate_with<MixedEval>(r); },
+       [](Record& r) { return compute_attacks_with<MixedEval>(r); }},
+      {"pawn_ending", {false, false, false, true, 3, 0, 0, false, 0},
+       [](Record& r) { return PawnEndingLayer::evaluate(r); }, [](Record& r) { return PawnEndingLayer::compute_attacks(r); }},
+      {"bishop_ending", {true, true, false, true, 3, 3, 0, false, 3},
+       [](Record& r) { return BishopEndingLayer::evaluate(r); },
+       [](Record& r) { return BishopEndingLayer::compute_attacks(r); }},
+      {"bishop_vs_knight_ending", {true, false, false, true, 3, 1, 0, false, 1},
+       [](Record& r) { return BishopVsKnightEndingLayer::evaluate(r); },
+       [](Record& r) { return BishopVsKnightEndingLayer::compute_attacks(r); }},
+      {"knight_vs_bishop_ending", {true, false, false, true, 3, 2, 0, false, 2},
+       [](Record& r) { return KnightVsBishopEndingLayer::evaluate(r); },
+       [](Record& r) { return KnightVsBishopEndingLayer::compute_attacks(r); }},
+      {"knight_ending", {false, false, false, true, 3, 0, 0, false, 0},
+       [](Record& r) { return KnightEndingLayer::evaluate(r); },
+       [](Record& r) { return KnightEndingLayer::compute_attacks(r); }},
+      {"queen_ending", {false, false, false, true, 3, 0, 0, true, 0},
+       [](Record& r) { return QueenEndingLayer::evaluate(r); },
+       [](Record& r) { return QueenEndingLayer::compute_attacks(r); }},
+      {"rook_ending", {false, false, false, true, 3, 0, 3, false, 0},
+       [](Record& r) { return RookEndingLayer::evaluate(r); }, [](Record& r) { return RookEndingLayer::compute_attacks(r); }},
+      {"rook_bishop_ending", {true, true, false, true, 3, 3, 3, false, 3},
+       [](Record& r) { return RookBishopEndingLayer::evaluate(r); },
+       [](Record& r) { return RookBishopEndingLayer::compute_attacks(r); }},
+      {"rook_knight_ending", {false, false, false, true, 3, 0, 3, false, 0},
+       [](Record& r) { return RookKnightEndingLayer::evaluate(r); },
+       [](Record& r) { return RookKnightEndingLayer::compute_attacks(r); }},
   };
   static const int windows[][2] = {{-500, 500}, {-2, 2}, {0, 3}, {-3, 0}, {500, -500}};
   int full_paths = 0;
@@ -526,11 +574,11 @@ int check_evaluations() {
       EXPECT_EQ(got.attacks_us, want.us);
       EXPECT_EQ(got.attacks_them, want.them);
       EXPECT_EQ(check, want.check);
+      Record attacks;
+      EXPECT_EQ(v.attacks(attacks), want.check);
+      EXPECT_EQ(attacks.attacks_us, want.us);
+      EXPECT_EQ(attacks.attacks_them, want.them);
     }
-    Record attacks;
-    EXPECT_EQ(compute_attacks_with<GeneralEval>(attacks), ref::evaluate({true, true, true}).check);
-    EXPECT_EQ(attacks.attacks_us, ref::evaluate({true, true, true}).us);
-    EXPECT_EQ(attacks.attacks_them, ref::evaluate({true, true, true}).them);
     const i32 balance = current_position.state.material_balance;
     full_paths += balance > lazy_low && balance < lazy_high;
   }
