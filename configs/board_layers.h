@@ -175,4 +175,75 @@ using RookKnightEndingLayer = BoardLayer<RookKnightEndingBoard, RookKnightEnding
 using CastlingRightsLayer = BoardLayer<RestrictedBoard, CastlingRightsEval, castling_rights_history>;
 using MixedLayer = BoardLayer<MixedBoard, MixedEval, mixed_history>;
 
+
+// ---- The members by their configuration names ----
+// queen_ending runs the pawn_ending members but for its quiet moves (its own
+// history) and its evaluation; knight_vs_bishop_ending runs the exchange test
+// of bishop_vs_knight_ending (the two are the same test).
+inline constexpr auto& generate_captures_pawn_ending = PawnEndingLayer::generate_captures;
+inline constexpr auto& generate_evasions_pawn_ending = PawnEndingLayer::generate_evasions;
+inline constexpr auto& generate_quiet_moves_pawn_ending = PawnEndingLayer::generate_quiet_moves;
+inline bool is_valid_killer_pawn_ending(SearchMove m) { return PawnEndingLayer::is_valid_killer(m); }
+inline constexpr auto& is_pseudo_legal_pawn_ending = PawnEndingLayer::is_pseudo_legal;
+inline constexpr auto& is_see_safe_pawn_ending = PawnEndingLayer::is_see_safe;
+inline bool compute_attacks_pawn_ending(PlyRecord& rec) { return PawnEndingLayer::compute_attacks(rec); }
+inline bool evaluate_pawn_ending(PlyRecord& rec) { return PawnEndingLayer::evaluate(rec); }
+inline constexpr auto& generate_captures_bishop_ending = BishopEndingLayer::generate_captures;
+inline constexpr auto& generate_evasions_bishop_ending = BishopEndingLayer::generate_evasions;
+inline constexpr auto& generate_quiet_moves_bishop_ending = BishopEndingLayer::generate_quiet_moves;
+inline bool is_valid_killer_bishop_ending(SearchMove m) { return BishopEndingLayer::is_valid_killer(m); }
+inline constexpr auto& is_pseudo_legal_bishop_ending = BishopEndingLayer::is_pseudo_legal;
+inline constexpr auto& is_see_safe_bishop_ending = BishopEndingLayer::is_see_safe;
+inline bool compute_attacks_bishop_ending(PlyRecord& rec) { return BishopEndingLayer::compute_attacks(rec); }
+inline bool evaluate_bishop_ending(PlyRecord& rec) { return BishopEndingLayer::evaluate(rec); }
+inline constexpr auto& generate_captures_bishop_vs_knight_ending = BishopVsKnightEndingLayer::generate_captures;
+inline constexpr auto& generate_evasions_bishop_vs_knight_ending = BishopVsKnightEndingLayer::generate_evasions;
+inline constexpr auto& generate_quiet_moves_bishop_vs_knight_ending = BishopVsKnightEndingLayer::generate_quiet_moves;
+inline bool is_valid_killer_bishop_vs_knight_ending(SearchMove m) { return BishopVsKnightEndingLayer::is_valid_killer(m); }
+inline constexpr auto& is_pseudo_legal_bishop_vs_knight_ending = BishopVsKnightEndingLayer::is_pseudo_legal;
+inline constexpr auto& is_see_safe_bishop_vs_knight_ending = BishopVsKnightEndingLayer::is_see_safe;
+inline bool compute_attacks_bishop_vs_knight_ending(PlyRecord& rec) { return BishopVsKnightEndingLayer::compute_attacks(rec); }
+inline bool evaluate_bishop_vs_knight_ending(PlyRecord& rec) { return BishopVsKnightEndingLayer::evaluate(rec); }
+inline constexpr auto& generate_captures_knight_vs_bishop_ending = KnightVsBishopEndingLayer::generate_captures;
+inline constexpr auto& generate_evasions_knight_vs_bishop_ending = KnightVsBishopEndingLayer::generate_evasions;
+inline constexpr auto& generate_quiet_moves_knight_vs_bishop_ending = KnightVsBishopEndingLayer::generate_quiet_moves;
+inline bool is_valid_killer_knight_vs_bishop_ending(SearchMove m) { return KnightVsBishopEndingLayer::is_valid_killer(m); }
+inline constexpr auto& is_pseudo_legal_knight_vs_bishop_ending = KnightVsBishopEndingLayer::is_pseudo_legal;
+inline bool compute_attacks_knight_vs_bishop_ending(PlyRecord& rec) { return KnightVsBishopEndingLayer::compute_attacks(rec); }
+inline bool evaluate_knight_vs_bishop_ending(PlyRecord& rec) { return KnightVsBishopEndingLayer::evaluate(rec); }
+inline constexpr auto& generate_captures_knight_ending = KnightEndingLayer::generate_captures;
+inline constexpr auto& generate_evasions_knight_ending = KnightEndingLayer::generate_evasions;
+inline constexpr auto& generate_quiet_moves_knight_ending = KnightEndingLayer::generate_quiet_moves;
+inline bool is_valid_killer_knight_ending(SearchMove m) { return KnightEndingLayer::is_valid_killer(m); }
+inline constexpr auto& is_pseudo_legal_knight_ending = KnightEndingLayer::is_pseudo_legal;
+inline constexpr auto& is_see_safe_knight_ending = KnightEndingLayer::is_see_safe;
+inline bool compute_attacks_knight_ending(PlyRecord& rec) { return KnightEndingLayer::compute_attacks(rec); }
+inline bool evaluate_knight_ending(PlyRecord& rec) { return KnightEndingLayer::evaluate(rec); }
+inline constexpr auto& generate_captures_rook_ending = RookEndingLayer::generate_captures;
+inline constexpr auto& generate_evasions_rook_ending = RookEndingLayer::generate_evasions;
+inline constexpr auto& generate_quiet_moves_rook_ending = RookEndingLayer::generate_quiet_moves;
+inline bool is_valid_killer_rook_ending(SearchMove m) { return RookEndingLayer::is_valid_killer(m); }
+inline constexpr auto& is_pseudo_legal_rook_ending = RookEndingLayer::is_pseudo_legal;
+inline constexpr auto& is_see_safe_rook_ending = RookEndingLayer::is_see_safe;
+inline bool compute_attacks_rook_ending(PlyRecord& rec) { return RookEndingLayer::compute_attacks(rec); }
+inline bool evaluate_rook_ending(PlyRecord& rec) { return RookEndingLayer::evaluate(rec); }
+inline constexpr auto& generate_captures_rook_bishop_ending = RookBishopEndingLayer::generate_captures;
+inline constexpr auto& generate_evasions_rook_bishop_ending = RookBishopEndingLayer::generate_evasions;
+inline constexpr auto& generate_quiet_moves_rook_bishop_ending = RookBishopEndingLayer::generate_quiet_moves;
+inline bool is_valid_killer_rook_bishop_ending(SearchMove m) { return RookBishopEndingLayer::is_valid_killer(m); }
+inline constexpr auto& is_pseudo_legal_rook_bishop_ending = RookBishopEndingLayer::is_pseudo_legal;
+inline constexpr auto& is_see_safe_rook_bishop_ending = RookBishopEndingLayer::is_see_safe;
+inline bool compute_attacks_rook_bishop_ending(PlyRecord& rec) { return RookBishopEndingLayer::compute_attacks(rec); }
+inline bool evaluate_rook_bishop_ending(PlyRecord& rec) { return RookBishopEndingLayer::evaluate(rec); }
+inline constexpr auto& generate_captures_rook_knight_ending = RookKnightEndingLayer::generate_captures;
+inline constexpr auto& generate_evasions_rook_knight_ending = RookKnightEndingLayer::generate_evasions;
+inline constexpr auto& generate_quiet_moves_rook_knight_ending = RookKnightEndingLayer::generate_quiet_moves;
+inline bool is_valid_killer_rook_knight_ending(SearchMove m) { return RookKnightEndingLayer::is_valid_killer(m); }
+inline constexpr auto& is_pseudo_legal_rook_knight_ending = RookKnightEndingLayer::is_pseudo_legal;
+inline constexpr auto& is_see_safe_rook_knight_ending = RookKnightEndingLayer::is_see_safe;
+inline bool compute_attacks_rook_knight_ending(PlyRecord& rec) { return RookKnightEndingLayer::compute_attacks(rec); }
+inline bool evaluate_rook_knight_ending(PlyRecord& rec) { return RookKnightEndingLayer::evaluate(rec); }
+inline constexpr auto& generate_quiet_moves_queen_ending = QueenEndingLayer::generate_quiet_moves;
+inline bool evaluate_queen_ending(PlyRecord& rec) { return QueenEndingLayer::evaluate(rec); }
+
 }  // namespace orvex
