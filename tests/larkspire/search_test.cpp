@@ -13,6 +13,7 @@
 
 #include "larkspire/bench.h"
 #include "larkspire/search.h"
+#include "platform/platform.h"
 #include "position/move_text.h"
 #include "search/tt.h"
 #include "uci/limits.h"
@@ -172,6 +173,34 @@ TEST_F(EditionSearch, MultiPvLines) {
   EXPECT_TRUE(has_line(lines, "info multipv 1 depth 5 score cp "));
   EXPECT_TRUE(has_line(lines, "info multipv 3 depth 5 score cp "));
   EXPECT_FALSE(has_line(lines, "info multipv 4 "));
+}
+
+// A game against itself at a few milliseconds a move: every move is legal
+// and no search runs far past its hard limit (the abort path is taken at
+// many different places).
+TEST_F(EditionSearch, SlowSelfPlayGame) {
+  std::mt19937 rng(99);
+  std::string position = "startpos moves";
+  for (int ply = 0; ply < 120; ++ply) {
+    const u32 hard = 2 + rng() % 25;
+    const u32 t0 = platform::tick_count();
+    run(position, [hard](SearchLimits& l) {
+      l.soft_time_ms = hard / 2;
+      l.hard_time_ms = hard;
+    });
+    const u32 elapsed = platform::tick_count() - t0;
+    UciMove legal[kMaxLegalMoves];
+    const int n = generate_legal_uci_moves(legal);
+    if (n == 0) {
+      EXPECT_EQ(search_status.best_move, 0u);
+      break;
+    }
+    bool found = false;
+    for (int k = 0; k < n; ++k) found |= search_move_of(legal[k]) == search_status.best_move;
+    ASSERT_TRUE(found) << position;
+    EXPECT_LE(elapsed, hard + 500) << position;
+    position += " " + best();
+  }
 }
 
 // The benchmark's signature at a small depth: a change of the search's
