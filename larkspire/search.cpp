@@ -190,8 +190,9 @@ i32 qsearch(i32 alpha, i32 beta, i32 q, EditionPlyRecord* rec) {
         unmake_move(m, undo);
         continue;
       }
-      // A candidate handed in by the capture stage may move along the line
-      // it blocked and give no check: it is searched as a quiet position.
+      // Every move of the list gives check (a candidate leaves the line it
+      // blocks); should one not, it is searched as a quiet position rather
+      // than handed to the evasion search.
       const i32 v = check ? -qsearch_in_check(-beta, -alpha, q - 1, child) : -qsearch(-beta, -alpha, q - 1, child);
       unmake_move(m, undo);
       if (raise(v, best, alpha, beta)) {
