@@ -88,6 +88,24 @@ TEST_F(EditionSearch, MatesForBothSides) {
   }
 }
 
+TEST_F(EditionSearch, AMateEndsATimedSearchButNotAnInfiniteOne) {
+  auto timed = run("fen 6k1/5ppp/8/8/8/8/8/R5K1 w - -", [](SearchLimits& l) {
+    l.soft_time_ms = 100000;
+    l.hard_time_ms = 100000;
+  });
+  EXPECT_TRUE(has_line(timed, "info depth 5 time "));
+  EXPECT_FALSE(has_line(timed, "info depth 6"));
+  EXPECT_EQ(display_scale, 32 - 4 + 4);  // 16 men or fewer: 32
+  auto infinite = run("fen 6k1/5ppp/8/8/8/8/8/R5K1 w - -", [](SearchLimits& l) {
+    l.infinite = 1;
+    l.depth_limit = 8;  // only a stop ends it; the depth limit does not
+    l.node_limit = 20000;
+  });
+  EXPECT_TRUE(has_line(infinite, "info depth 6"));
+  run_depth("startpos", 2);
+  EXPECT_EQ(display_scale, 16);
+}
+
 TEST_F(EditionSearch, MatedStalemateAndSingleMove) {
   run_depth("fen R5k1/5ppp/8/8/8/8/8/6K1 b - -", 6);  // mated
   EXPECT_EQ(search_status.best_move, 0u);
