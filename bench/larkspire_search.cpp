@@ -11,10 +11,10 @@
 #include <cstdlib>
 #include <vector>
 
+#include "core/worker_team.h"
 #include "larkspire/bench.h"
 #include "platform/platform.h"
 #include "search/tt.h"
-#include "uci/worker_team.h"
 
 int main(int argc, char** argv) {
   using namespace orvex;

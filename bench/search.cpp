@@ -11,13 +11,13 @@
 #include <cstdlib>
 #include <vector>
 
+#include "core/position_command.h"
+#include "core/worker_team.h"
 #include "platform/platform.h"
+#include "search/host.h"
+#include "search/limits.h"
 #include "search/search.h"
 #include "search/tt.h"
-#include "uci/limits.h"
-#include "uci/output.h"
-#include "uci/position_command.h"
-#include "uci/worker_team.h"
 
 namespace {
 

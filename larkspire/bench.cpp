@@ -2,10 +2,10 @@
 
 #include <cstdio>
 
+#include "core/position_command.h"
+#include "core/worker_team.h"
 #include "larkspire/search.h"
-#include "uci/limits.h"
-#include "uci/position_command.h"
-#include "uci/worker_team.h"
+#include "search/limits.h"
 
 namespace orvex::larkspire {
 

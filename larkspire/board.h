@@ -17,8 +17,8 @@
 #include "larkspire/ply_record.h"
 #include "larkspire/search_io.h"
 #include "platform/platform.h"
+#include "search/limits.h"
 #include "search/search.h"
-#include "uci/limits.h"
 
 namespace orvex::larkspire {
 

@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/position_command.h"
+#include "core/worker_team.h"
 #include "position/move_text.h"
 #include "search/search.h"
 #include "search/search_support.h"
 #include "search/tt.h"
-#include "uci/position_command.h"
-#include "uci/worker_team.h"
 
 namespace orvex::larkspire {
 

@@ -3,9 +3,10 @@
 // (search/search_thread.cpp).
 #include "search/search.h"
 
+#include "search/host.h"
+#include "search/limits.h"
 #include "search/search_core.h"
-#include "uci/position_command.h"
-#include "uci/worker_team.h"
+#include "search/tt.h"
 
 namespace orvex {
 
@@ -38,8 +39,6 @@ void recentre_lazy_window(i32 score) {
   lazy_low = q >= 0 ? -3 : q / 3399 - 4;
   lazy_high = q <= 0 ? 3 : q / 3399 + 4;
 }
-
-void restore_root_position() { reapply_position_line(); }
 
 void search_root() { run_on_search_stack(&search_root_driver<GeneralConfig>); }
 

@@ -28,13 +28,13 @@
 #include "position/position.h"
 #include "position/see.h"
 #include "search/evaluate.h"
+#include "search/host.h"
+#include "search/limits.h"
 #include "search/search.h"
 #include "search/search_support.h"
+#include "search/settings.h"
 #include "search/tb_probe.h"
 #include "search/tt.h"
-#include "uci/limits.h"
-#include "uci/options.h"
-#include "uci/output.h"
 
 namespace orvex {
 
@@ -44,7 +44,7 @@ struct GeneralConfig {
   using Board = GeneralBoard;
   using Eval = GeneralEval;
   static HistoryTable& history() { return orvex::history; }
-  static i32 contempt() { return engine_options.contempt_copies[0]; }
+  static i32 contempt() { return search_settings.contempt_copies[0]; }
   static MultiPvLines& multipv_lines() { return orvex::multipv_lines; }
   static u32& multipv_count() { return orvex::multipv_count; }
 };
@@ -301,7 +301,7 @@ inline ZeroWindowProbe probe_zero_window(i32 ply) {
 // to the root for decisive results) in `out`.
 inline bool probe_node_tablebases(i32 depth, bool mate_class_bound, i32 ply, i32& out) {
   const u32 men = static_cast<u32>(__builtin_popcountll(current_position.occupied));
-  if (!(depth >= engine_options.tb_probe_depth || mate_class_bound)) return false;
+  if (!(depth >= search_settings.tb_probe_depth || mate_class_bound)) return false;
   if (men > search_status.tb_probe_men) return false;
   Score s;
   if (!probe_tablebases(&s)) return false;
@@ -612,7 +612,7 @@ i32 search_pv(i32 alpha, i32 beta, i32 depth, u8 in_check, PlyRecord* rec) {
   using B = typename Cfg::Board;
   Position& pos = current_position;
   SearchStatus& st = search_status;
-  const EngineOptions& opt = engine_options;
+  const SearchSettings& opt = search_settings;
   const i32 p = ply_of(rec);
   const i32 e = rec->static_eval;
   const bool probing = st.probe_nesting != 0;
@@ -847,7 +847,7 @@ inline ProgressFields progress_fields() {
   const u32 elapsed = shown_time(platform::tick_count(), st.start_tick);
   f.nodes = shown_nodes();
   f.time[0] = f.nps[0] = f.tbhits[0] = 0;
-  if (engine_options.output_mode == kOutputVerbose) {
+  if (search_settings.output_mode == kOutputVerbose) {
     std::snprintf(f.time, sizeof f.time, "time %" PRIu32 " ", elapsed);
     std::snprintf(f.nps, sizeof f.nps, "nps %" PRIu64 " ", shown_nps(f.nodes, elapsed));
   }
@@ -888,7 +888,7 @@ i32 search_root_moves(i32 /*alpha*/, i32 /*beta*/, i32 depth) {
   using E = typename Cfg::Eval;
   Position& pos = current_position;
   SearchStatus& st = search_status;
-  EngineOptions& opt = engine_options;
+  SearchSettings& opt = search_settings;
   RootMoveList& rl = root_list;
   MultiPvLines& lines = Cfg::multipv_lines();
   u32& line_count = Cfg::multipv_count();
@@ -1093,17 +1093,13 @@ inline bool mate_limit_reached(i32 score) {
   return false;
 }
 
-// Sets current_position up again from the stored position text after an
-// abandoned search.
-void restore_root_position();
-
 template <class Cfg>
 void search_root_driver() {
   using E = typename Cfg::Eval;
   Position& pos = current_position;
   SearchStatus& st = search_status;
   SearchLimits& lim = search_limits;
-  const EngineOptions& opt = engine_options;
+  const SearchSettings& opt = search_settings;
   RootMoveList& rl = root_list;
 
   // Preparation.

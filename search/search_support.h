@@ -7,8 +7,8 @@
 #include "position/make_move.h"
 #include "position/movegen.h"
 #include "position/position.h"
+#include "search/limits.h"
 #include "search/search_stack.h"
-#include "uci/limits.h"
 
 namespace orvex {
 

@@ -2,7 +2,7 @@
 // process of the engine through a shared mapping, read and written with plain
 // loads and stores and no locks.
 //
-// The memory is owned by the worker team (uci/worker_team.h), which creates
+// The memory is owned by the worker team (core/worker_team.h), which creates
 // or opens the mapping and hands it over with tt_attach.  A rebuild of the
 // team (Hash or Max CPUs changed, possibly by a line read while a search
 // polls its input) replaces the memory, so NO POINTER INTO THE TABLE MAY BE

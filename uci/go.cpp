@@ -4,17 +4,18 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/numbers.h"
+#include "core/root_check.h"
+#include "core/worker_team.h"
+#include "position/all_moves.h"
 #include "position/move_text.h"
-#include "position/perft.h"
 #include "position/position.h"
+#include "search/host.h"
+#include "search/limits.h"
 #include "search/search.h"
-#include "uci/limits.h"
-#include "uci/numbers.h"
+#include "uci/front_end_status.h"
 #include "uci/options.h"
-#include "uci/output.h"
 #include "uci/report.h"
-#include "uci/root_check.h"
-#include "uci/worker_team.h"
 
 namespace orvex {
 
@@ -190,7 +191,7 @@ TimeLimits allocate_time(const GoRequest& req, Colour side_to_move, const TimeOp
 }
 
 void record_search_score(i32 score) {
-  SearchStatus& st = search_status;
+  FrontEndStatus& st = front_end_status;
   const int keep = std::clamp(st.score_count, 0, kScoreHistorySize - 1);
   for (int i = keep; i > 0; --i) st.score_history[i] = st.score_history[i - 1];
   st.score_history[0] = score;
@@ -199,6 +200,7 @@ void record_search_score(i32 score) {
 
 void handle_go(const char* line) {
   SearchStatus& st = search_status;
+  FrontEndStatus& fe = front_end_status;
   SearchLimits& lim = search_limits;
   const EngineOptions& opt = engine_options;
 
@@ -225,24 +227,24 @@ void handle_go(const char* line) {
   TimeOptions topts;
   topts.server_buffer = opt.server_buffer != 0;
   topts.rate_of_play = opt.rate_of_play;
-  topts.time_usage = opt.time_usage;
+  topts.time_usage = search_settings.time_usage;
   topts.emergency_buffer = opt.emergency_buffer;
-  ClockMemory mem{st.prev_clock_ms, st.last_search_ms, st.ponder_ms, st.last_own_time_ms};
+  ClockMemory mem{fe.prev_clock_ms, st.last_search_ms, fe.ponder_ms, fe.last_own_time_ms};
   const TimeLimits tl = allocate_time(req, current_position.side_to_move, topts, team_process_count(), mem);
-  st.prev_clock_ms = mem.prev_clock_ms;
+  fe.prev_clock_ms = mem.prev_clock_ms;
   st.last_search_ms = mem.last_search_ms;
-  st.ponder_ms = mem.ponder_ms;
-  st.last_own_time_ms = mem.last_own_time_ms;
+  fe.ponder_ms = mem.ponder_ms;
+  fe.last_own_time_ms = mem.last_own_time_ms;
   lim.soft_time_ms = tl.soft_ms;
   lim.hard_time_ms = tl.hard_ms;
 
   const bool held = req.infinite || req.ponder;
   if (held) lim.infinite = 1;
   if (req.ponder) lim.pondering = 1;
-  st.searching = 1;
-  st.hold_result = held;
+  fe.searching = 1;
+  fe.hold_result = held;
 
-  st.result_held = 0;
+  fe.result_held = 0;
   st.tb_probe_men = opt.tb_never ? 0 : opt.tb_max_men;
 
   // Every search of the master runs the general configuration for now.
@@ -253,9 +255,9 @@ void handle_go(const char* line) {
 
   record_search_score(st.last_score);
 
-  st.searching = 0;
-  st.result_held = st.hold_result;
-  if (!st.hold_result) report_search_result();
+  fe.searching = 0;
+  fe.result_held = fe.hold_result;
+  if (!fe.hold_result) report_search_result();
 }
 
 }  // namespace orvex

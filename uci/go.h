@@ -2,7 +2,7 @@
 // a hard time limit, and running one search with its final report.
 #pragma once
 #include "position/types.h"
-#include "uci/limits.h"
+#include "search/limits.h"
 
 namespace orvex {
 

@@ -3,17 +3,18 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/position_command.h"
+#include "core/text.h"
+#include "core/worker_team.h"
 #include "platform/platform.h"
+#include "search/host.h"
+#include "search/limits.h"
 #include "search/pawns.h"
+#include "uci/front_end_status.h"
 #include "uci/go.h"
-#include "uci/report.h"
-#include "uci/limits.h"
 #include "uci/options.h"
-#include "uci/output.h"
-#include "uci/position_command.h"
-#include "uci/text.h"
+#include "uci/report.h"
 #include "uci/timing.h"
-#include "uci/worker_team.h"
 
 namespace orvex {
 
@@ -44,14 +45,14 @@ void send_identification() {
 void on_ponderhit(bool previous_was_position) {
   if (previous_was_position) {
     queue_ponder_pair("ponderhit");
-  } else if (search_status.searching) {
+  } else if (front_end_status.searching) {
     // The pondering search goes on as a timed one, under the limits its go computed.
     search_limits.infinite = 0;
-    search_status.hold_result = 0;
-    search_status.ponder_ms = platform::tick_count() + 1 - search_status.start_tick;
+    front_end_status.hold_result = 0;
+    front_end_status.ponder_ms = platform::tick_count() + 1 - search_status.start_tick;
   } else {
     report_search_result();
-    search_status.result_held = 0;
+    front_end_status.result_held = 0;
   }
 }
 
@@ -59,12 +60,12 @@ void on_stop(const char* line, bool previous_was_position) {
   send_to_workers(line);
   if (previous_was_position) {
     queue_ponder_pair("stop");
-  } else if (search_status.searching) {
+  } else if (front_end_status.searching) {
     search_status.stop_requested = 1;
-    search_status.hold_result = 0;
-  } else if (search_status.result_held) {
+    front_end_status.hold_result = 0;
+  } else if (front_end_status.result_held) {
     report_search_result();
-    search_status.result_held = 0;
+    front_end_status.result_held = 0;
   }
 }
 
@@ -124,6 +125,21 @@ void execute_command(const char* text) {
     on_stop(line, previous_was_position);
   }
   // Any other line is ignored without an answer.
+}
+
+void poll_input() {
+  for (;;) {
+    if (pending_count >= 1) {
+      handle_command();
+      continue;
+    }
+    if (search_status.stop_requested) return;
+    if (input_waiting()) {
+      handle_command();
+      continue;
+    }
+    return;
+  }
 }
 
 void handle_command() {

@@ -2,14 +2,15 @@
 
 #include <cstring>
 
+#include "core/numbers.h"
+#include "core/text.h"
+#include "core/worker_team.h"
 #include "platform/platform.h"
+#include "search/host.h"
+#include "search/limits.h"
 #include "search/tt.h"
+#include "uci/front_end_status.h"
 #include "uci/interpreter.h"
-#include "uci/limits.h"
-#include "uci/numbers.h"
-#include "uci/output.h"
-#include "uci/text.h"
-#include "uci/worker_team.h"
 
 namespace orvex {
 
@@ -58,7 +59,7 @@ void on_max_cpus(int, const char* value, const char*) {
 
 void on_preserve_analysis(int choice, const char*, const char* line) {
   send_to_workers(line);
-  engine_options.preserve_analysis = choice;
+  search_settings.preserve_analysis = choice;
   tt_preserve_analysis = choice;
   acknowledge(choice ? "info setting preserve analysis to true\n" : "info setting preserve analysis to false\n");
 }
@@ -71,7 +72,7 @@ void on_display_draw_scores(int choice, const char*, const char*) {
 void on_output(int choice, const char*, const char*) {
   static const char* const kAcks[] = {"info setting output to verbose\n", "info setting output to normal\n",
                                       "info setting output to sparse\n"};
-  engine_options.output_mode = choice;
+  search_settings.output_mode = choice;
   acknowledge(kAcks[choice]);
 }
 
@@ -112,7 +113,7 @@ void on_tb_usage(int choice, const char*, const char*) {
       "info setting nalimov usage to frequently\n", "info setting nalimov usage to normally\n",
       "info setting nalimov usage to rarely\n", "info setting nalimov usage to never\n"};
   engine_options.tb_never = choice == 3;
-  engine_options.tb_probe_depth = kDepth[choice];
+  search_settings.tb_probe_depth = kDepth[choice];
   acknowledge(kAcks[choice]);
 }
 
@@ -121,18 +122,18 @@ void on_clear_hash(int, const char*, const char* line) { clear_hash_and_game_his
 void on_multipv(int, const char* value, const char* line) {
   send_to_workers(line);
   const i64 v = read_leading_integer(value);
-  engine_options.multipv = (v >= 1 && v <= kMaxMultiPv) ? static_cast<u32>(v) : 1;
-  engine_options.worker_multipv = engine_options.multipv;
-  if (may_answer()) send_line("info displaying %d variations\n", static_cast<int>(engine_options.multipv));
+  search_settings.multipv = (v >= 1 && v <= kMaxMultiPv) ? static_cast<u32>(v) : 1;
+  engine_options.worker_multipv = search_settings.multipv;
+  if (may_answer()) send_line("info displaying %d variations\n", static_cast<int>(search_settings.multipv));
 }
 
 void on_show_currline(int choice, const char*, const char*) {
-  engine_options.show_currline = choice;
+  search_settings.show_currline = choice;
   acknowledge(choice ? "info UCI_ShowCurrLine set to true\n" : "info UCI_ShowCurrLine set to false\n");
 }
 
 void on_show_refutations(int choice, const char*, const char*) {
-  engine_options.show_refutations = choice;
+  search_settings.show_refutations = choice;
   acknowledge(choice ? "info UCI_ShowRefutations set to true\n" : "info UCI_ShowRefutations set to false\n");
 }
 
@@ -169,7 +170,7 @@ void on_contempt(int, const char* value, const char* line) {
   if (v > kMaxContempt) v = kMaxContempt;
   engine_options.contempt = v;
   send_to_workers(line);
-  for (i32& copy : engine_options.contempt_copies) copy = v;
+  for (i32& copy : search_settings.contempt_copies) copy = v;
   if (may_answer()) send_line("info contempt set to %d centipawns\n", v);
 }
 
@@ -179,7 +180,7 @@ void on_outlook(int choice, const char*, const char* line) {
       "info setting outlook to neutral\n",          "info setting outlook to slightly optimistic\n",
       "info setting outlook to very optimistic\n",  "info setting outlook to ultra optimistic\n"};
   send_to_workers(line);
-  engine_options.outlook = choice;
+  search_settings.outlook = choice;
   acknowledge(kAcks[choice]);
 }
 
@@ -193,7 +194,7 @@ void on_rate_of_play(int choice, const char*, const char*) {
 }
 
 void on_time_usage(int choice, const char*, const char*) {
-  engine_options.time_usage = choice;
+  search_settings.time_usage = choice;
   acknowledge(choice == kTimeUsageConstant ? "info setting time usage to constant\n"
                                            : "info setting time usage style to varied\n");
 }
@@ -291,7 +292,8 @@ void rebuild_worker_team() {
   cfg.hash_mb = o.hash_mb;
   cfg.max_cpus = o.max_cpus;
   cfg.workers_below_normal = o.engine_priority != kPriorityNormal;
-  cfg.replay = main_engine_replay(o.multipv, o.contempt, o.outlook, o.preserve_analysis);
+  const SearchSettings& s = search_settings;
+  cfg.replay = main_engine_replay(s.multipv, o.contempt, s.outlook, s.preserve_analysis);
   o.hash_mb = setup_workers(cfg);
 }
 

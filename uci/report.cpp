@@ -4,19 +4,20 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "core/worker_team.h"
 #include "platform/platform.h"
+#include "position/all_moves.h"
 #include "position/legality.h"
 #include "position/make_move.h"
 #include "position/move_text.h"
-#include "position/perft.h"
 #include "position/position.h"
+#include "search/host.h"
+#include "search/limits.h"
 #include "search/search.h"
 #include "search/search_stack.h"
 #include "search/tt.h"
-#include "uci/limits.h"
+#include "uci/front_end_status.h"
 #include "uci/options.h"
-#include "uci/output.h"
-#include "uci/worker_team.h"
 
 namespace orvex {
 
@@ -78,7 +79,7 @@ void report_search_result() {
   const u32 elapsed = shown_time(platform::tick_count(), st.start_tick);
   const u64 nodes = shown_nodes();
   char line[512];
-  if (speak && format_node_count_line(opt.output_mode, elapsed, nodes, st.tb_hits, line, sizeof line))
+  if (speak && format_node_count_line(search_settings.output_mode, elapsed, nodes, st.tb_hits, line, sizeof line))
     send_line("%s", line);
 
   SearchMove move = st.best_move;
@@ -102,7 +103,7 @@ void report_search_result() {
     }
   }
   send_to_workers("stop");
-  std::snprintf(st.last_bestmove, sizeof st.last_bestmove, "%s", text);
+  std::snprintf(front_end_status.last_bestmove, sizeof front_end_status.last_bestmove, "%s", text);
   if (st.best_score > kMateThreshold) st.decisive_result = 1;
 }
 

@@ -3,13 +3,14 @@
 
 #include <cstring>
 
+#include "core/position_command.h"
+#include "core/worker_team.h"
 #include "platform/platform.h"
+#include "search/host.h"
+#include "search/limits.h"
+#include "uci/front_end_status.h"
 #include "uci/go.h"
-#include "uci/limits.h"
 #include "uci/options.h"
-#include "uci/output.h"
-#include "uci/position_command.h"
-#include "uci/worker_team.h"
 
 namespace orvex {
 
@@ -131,7 +132,7 @@ void run_timing_tests() {
   }
 
   // Two principal variations: every test searches the general configuration.
-  engine_options.multipv = 2;
+  search_settings.multipv = 2;
   engine_options.worker_multipv = 2;
   send_to_workers("setoption name MultiPV value 2");
   if (may_answer()) send_line("info displaying %d variations\n", 2);

@@ -15,8 +15,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/position_command.h"
 #include "position/move_text.h"
-#include "uci/position_command.h"
 
 extern char** environ;
 

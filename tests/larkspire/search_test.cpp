@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "core/position_command.h"
+#include "core/worker_team.h"
 #include "larkspire/bench.h"
 #include "larkspire/search.h"
 #include "platform/platform.h"
 #include "position/move_text.h"
+#include "search/limits.h"
 #include "search/tt.h"
-#include "uci/limits.h"
-#include "uci/position_command.h"
-#include "uci/worker_team.h"
 
 namespace orvex::larkspire {
 namespace {

@@ -1,7 +1,7 @@
 // The worker team, with this test program as its own worker: a copy started
 // with the team's five numbers and ORVEX_TEAM_WORKER in its environment acts
 // as a small worker before the tests start (see TestWorker below).
-#include "uci/worker_team.h"
+#include "core/worker_team.h"
 
 #include <signal.h>
 #include <sys/resource.h>

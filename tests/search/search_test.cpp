@@ -11,19 +11,19 @@
 #include <string>
 #include <vector>
 
+#include "core/position_command.h"
+#include "core/worker_team.h"
 #include "position/fen.h"
 #include "position/keys.h"
 #include "position/move_text.h"
 #include "position/position.h"
+#include "search/host.h"
+#include "search/limits.h"
 #include "search/search.h"
 #include "search/search_core.h"
 #include "search/tt.h"
 #include "tests/data_files.h"
-#include "uci/limits.h"
 #include "uci/options.h"
-#include "uci/output.h"
-#include "uci/position_command.h"
-#include "uci/worker_team.h"
 
 namespace orvex {
 namespace {
@@ -238,10 +238,10 @@ TEST_F(SearchTest, SearchMovesRestrictTheRoot) {
 TEST_F(SearchTest, MultiPvKeepsTheBestLinesInOrder) {
   set_position("position startpos");
   reset_for_repeatable_search();
-  engine_options.multipv = 3;
+  search_settings.multipv = 3;
   search_limits.depth_limit = 6 + 3;
   search_root();
-  engine_options.multipv = 1;
+  search_settings.multipv = 1;
   ASSERT_EQ(multipv_count, 3u);
   EXPECT_GE(multipv_lines[0].score, multipv_lines[1].score);
   EXPECT_GE(multipv_lines[1].score, multipv_lines[2].score);

@@ -4,11 +4,12 @@
 
 #include <vector>
 
+#include "core/worker_team.h"
+#include "search/limits.h"
 #include "search/pawns.h"
 #include "search/tt.h"
+#include "uci/front_end_status.h"
 #include "uci/interpreter.h"
-#include "uci/limits.h"
-#include "uci/worker_team.h"
 
 namespace orvex {
 namespace {
@@ -18,11 +19,13 @@ struct ClearHash : ::testing::Test {
   void SetUp() override {
     reset_interpreter();
     reset_search_bookkeeping();
+    reset_front_end_status();
     tt_attach(table.data(), table.size());
   }
   void TearDown() override {
     tt_detach();
     reset_search_bookkeeping();
+    reset_front_end_status();
   }
   void dirty() {
     current_age = 9;
@@ -46,14 +49,14 @@ TEST_F(ClearHash, NewGameAndTheButtonEmptyAgesSharedTableAndPawnTable) {
 }
 
 TEST_F(ClearHash, ButtonActsWhileBusyNewGameDoesNot) {
-  search_status.result_held = 1;
+  front_end_status.result_held = 1;
   dirty();
   execute_command("ucinewgame");
   EXPECT_EQ(pawn_hash_table[0].key_high, 0x5678u);
   EXPECT_EQ(current_age, 9u);
   execute_command("setoption name Clear Hash");
   EXPECT_TRUE(emptied());
-  search_status.result_held = 0;
+  front_end_status.result_held = 0;
 }
 
 TEST_F(ClearHash, WorkerKeepsTheSharedTableButEmptiesItsOwn) {

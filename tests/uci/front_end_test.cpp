@@ -4,13 +4,14 @@
 
 #include <string>
 
+#include "core/numbers.h"
+#include "search/host.h"
+#include "search/limits.h"
 #include "search/pawns.h"
 #include "uci/engine.h"
+#include "uci/front_end_status.h"
 #include "uci/interpreter.h"
-#include "uci/limits.h"
-#include "uci/numbers.h"
 #include "uci/options.h"
-#include "uci/output.h"
 
 namespace orvex {
 namespace {
@@ -95,29 +96,30 @@ class Options : public ::testing::Test {
  protected:
   void SetUp() override {
     engine_options = EngineOptions{};
+    search_settings = SearchSettings{};
     quiet = 0;
   }
 };
 
 TEST_F(Options, ValuesAreStoredAndLimited) {
   run_option("setoption name MultiPV value 7");
-  EXPECT_EQ(engine_options.multipv, 7u);
+  EXPECT_EQ(search_settings.multipv, 7u);
   EXPECT_EQ(engine_options.worker_multipv, 7u);
   EXPECT_EQ(run_option("setoption name MultiPV value 0"), "info displaying 1 variations\n");
   EXPECT_EQ(engine_options.worker_multipv, 1u);
 
   run_option("setoption name Contempt value 40");
-  for (i32 c : engine_options.contempt_copies) EXPECT_EQ(c, 40);
+  for (i32 c : search_settings.contempt_copies) EXPECT_EQ(c, 40);
   run_option("setoption name Contempt value -2147483649");
   EXPECT_EQ(engine_options.contempt, -100);
-  for (i32 c : engine_options.contempt_copies) EXPECT_EQ(c, -100);
+  for (i32 c : search_settings.contempt_copies) EXPECT_EQ(c, -100);
 
   run_option("setoption name NalimovUsage value Rarely");
   EXPECT_FALSE(engine_options.tb_never);
-  EXPECT_EQ(engine_options.tb_probe_depth, 14);
+  EXPECT_EQ(search_settings.tb_probe_depth, 14);
   run_option("setoption name nalimovusage value never");
   EXPECT_TRUE(engine_options.tb_never);
-  EXPECT_EQ(engine_options.tb_probe_depth, 512);
+  EXPECT_EQ(search_settings.tb_probe_depth, 512);
 
   run_option("setoption name NalimovCache value 300");
   EXPECT_EQ(engine_options.tb_cache_bytes, 256u << 20);
@@ -152,11 +154,11 @@ TEST_F(Options, ValueStartsOneCharacterAfterTheLiteral) {
 TEST_F(Options, QuietOrWorkerChangesWithoutAnswer) {
   quiet = 1;
   EXPECT_EQ(run_option("setoption name Outlook value Ultra Optimistic"), "");
-  EXPECT_EQ(engine_options.outlook, kOutlookUltraOptimistic);
+  EXPECT_EQ(search_settings.outlook, kOutlookUltraOptimistic);
   quiet = 0;
   process_team.is_master = 0;
   EXPECT_EQ(run_option("setoption name Time Usage value Constant"), "");
-  EXPECT_EQ(engine_options.time_usage, kTimeUsageConstant);
+  EXPECT_EQ(search_settings.time_usage, kTimeUsageConstant);
   // The capitalised tablebase literals act only in the master.
   bool matched = true;
   run_option("setoption name NalimovPath value /tb", &matched);
@@ -178,6 +180,7 @@ TEST_F(Options, UnmatchedLinesChangeNothing) {
 TEST(Interpreter, StopAfterPositionQueuesAPonderSearch) {
   reset_interpreter();
   reset_search_bookkeeping();
+  reset_front_end_status();
   quiet = 1;
   execute_command("position startpos");
   EXPECT_TRUE(after_position);
@@ -198,47 +201,51 @@ TEST(Interpreter, StopAfterPositionQueuesAPonderSearch) {
 TEST(Interpreter, StopAndPonderhitDuringASearch) {
   reset_interpreter();
   reset_search_bookkeeping();
-  search_status.searching = 1;
-  search_status.hold_result = 1;
+  reset_front_end_status();
+  front_end_status.searching = 1;
+  front_end_status.hold_result = 1;
   search_limits.infinite = 1;
   execute_command("ponderhit");
   EXPECT_FALSE(search_limits.infinite);
-  EXPECT_FALSE(search_status.hold_result);
-  EXPECT_GE(search_status.ponder_ms, 1u);
+  EXPECT_FALSE(front_end_status.hold_result);
+  EXPECT_GE(front_end_status.ponder_ms, 1u);
   execute_command("stop");
   EXPECT_TRUE(search_status.stop_requested);
-  search_status.searching = 0;
-  search_status.result_held = 1;
+  front_end_status.searching = 0;
+  front_end_status.result_held = 1;
   execute_command("stop");
-  EXPECT_FALSE(search_status.result_held);
+  EXPECT_FALSE(front_end_status.result_held);
   reset_search_bookkeeping();
+  reset_front_end_status();
 }
 
 TEST(Interpreter, BusyIgnoresNewGameAndPosition) {
   reset_interpreter();
   reset_search_bookkeeping();
-  search_status.score_count = 3;
-  search_status.result_held = 1;
+  reset_front_end_status();
+  front_end_status.score_count = 3;
+  front_end_status.result_held = 1;
   execute_command("ucinewgame");
-  EXPECT_EQ(search_status.score_count, 3);
-  search_status.result_held = 0;
+  EXPECT_EQ(front_end_status.score_count, 3);
+  front_end_status.result_held = 0;
   pawn_hash_table[5].key_high = 77;
   execute_command("ucinewgame");
-  EXPECT_EQ(search_status.score_count, 0);
+  EXPECT_EQ(front_end_status.score_count, 0);
   EXPECT_EQ(pawn_hash_table[5].key_high, 0u);
   pawn_hash_table[5].key_high = 77;
-  search_status.score_count = 2;
-  search_status.searching = 1;  // Clear Hash acts while busy too
+  front_end_status.score_count = 2;
+  front_end_status.searching = 1;  // Clear Hash acts while busy too
   handle_option_line("setoption name Clear Hash");
-  EXPECT_EQ(search_status.score_count, 0);
+  EXPECT_EQ(front_end_status.score_count, 0);
   EXPECT_EQ(pawn_hash_table[5].key_high, 0u);
-  search_status.searching = 0;
+  front_end_status.searching = 0;
 }
 
 TEST(SearchRecords, ResetValues) {
   reset_search_bookkeeping();
+  reset_front_end_status();
   EXPECT_EQ(search_status.last_iteration, 13);
-  EXPECT_EQ(search_status.last_own_time_ms, 1000);
+  EXPECT_EQ(front_end_status.last_own_time_ms, 1000);
   search_status.decisive_result = 1;
   search_status.iteration = 9;
   search_limits.searchmoves[0] = 123;
@@ -254,6 +261,7 @@ TEST(SearchRecords, ResetValues) {
   EXPECT_TRUE(search_status.decisive_result);  // kept for the idle re-send
   EXPECT_EQ(search_status.iteration, 9);
   reset_search_bookkeeping();
+  reset_front_end_status();
 }
 
 }  // namespace

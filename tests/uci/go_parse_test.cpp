@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "uci/front_end_status.h"
 #include "uci/go.h"
 
 namespace orvex {
@@ -224,19 +225,19 @@ TEST(TimeAllocation, MemoryCarriesClockBetweenCommands) {
 }
 
 TEST(ScoreHistory, NewestFirstFiveKept) {
-  search_status.score_count = 0;
+  front_end_status.score_count = 0;
   for (i32 score : {10, 20, 30, 40, 50}) record_search_score(score);
-  EXPECT_EQ(search_status.score_count, 5);
-  EXPECT_EQ(std::vector<i32>(search_status.score_history, search_status.score_history + 5),
+  EXPECT_EQ(front_end_status.score_count, 5);
+  EXPECT_EQ(std::vector<i32>(front_end_status.score_history, front_end_status.score_history + 5),
             (std::vector<i32>{50, 40, 30, 20, 10}));
   record_search_score(60);
-  EXPECT_EQ(search_status.score_count, 5);
-  EXPECT_EQ(std::vector<i32>(search_status.score_history, search_status.score_history + 5),
+  EXPECT_EQ(front_end_status.score_count, 5);
+  EXPECT_EQ(std::vector<i32>(front_end_status.score_history, front_end_status.score_history + 5),
             (std::vector<i32>{60, 50, 40, 30, 20}));
-  search_status.score_count = 0;  // as after "ucinewgame"
+  front_end_status.score_count = 0;  // as after "ucinewgame"
   record_search_score(-7);
-  EXPECT_EQ(search_status.score_count, 1);
-  EXPECT_EQ(search_status.score_history[0], -7);
+  EXPECT_EQ(front_end_status.score_count, 1);
+  EXPECT_EQ(front_end_status.score_history[0], -7);
 }
 
 }  // namespace

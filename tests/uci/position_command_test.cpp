@@ -5,13 +5,13 @@
 #include <cstring>
 #include <string>
 
+#include "core/position_command.h"
+#include "core/root_check.h"
 #include "position/fen.h"
 #include "position/keys.h"
 #include "position/move_text.h"
+#include "search/host.h"
 #include "tests/squares.h"
-#include "uci/output.h"
-#include "uci/position_command.h"
-#include "uci/root_check.h"
 
 namespace orvex {
 namespace {

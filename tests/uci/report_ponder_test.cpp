@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "core/position_command.h"
 #include "position/make_move.h"
 #include "position/move_text.h"
 #include "position/position.h"
 #include "search/tt.h"
 #include "tests/squares.h"
-#include "uci/position_command.h"
 #include "uci/report.h"
 
 namespace orvex {

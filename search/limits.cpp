@@ -1,4 +1,4 @@
-#include "uci/limits.h"
+#include "search/limits.h"
 
 #include <cstring>
 
@@ -46,14 +46,6 @@ void reset_search_bookkeeping() {
   search_status.last_iteration = 13;
   search_status.iteration = 0;
   search_status.best_score = 0;
-  search_status.last_own_time_ms = 1000;
-}
-
-void forget_game_history() {
-  search_status.prev_clock_ms = 0;
-  search_status.last_search_ms = 0;
-  search_status.ponder_ms = 0;
-  search_status.score_count = 0;
 }
 
 }  // namespace orvex

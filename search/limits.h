@@ -1,6 +1,7 @@
 // What a "go" line asks of a search (SearchLimits) and what the running
-// search and the front end keep about it (SearchStatus).  One record of each
-// per process; plain data, read and written in place.
+// search keeps about itself (SearchStatus).  One record of each per process;
+// plain data, read and written in place.  The front end fills the limits and
+// reads the result; what it keeps between searches is its own (uci/).
 #pragma once
 #include "position/types.h"
 
@@ -22,10 +23,9 @@ struct SearchLimits {
 constexpr u32 kNoTimeLimit = 0xFFFFFFFFu;
 constexpr i32 kNoDepthLimit = (1 << 30) - 1;
 constexpr i64 kNoNodeLimit = 0x7FFFFFFFFFFFFFFFll;
-constexpr int kScoreHistorySize = 5;
 
 struct SearchStatus {
-  // ---- searcher part: reset by every go ----
+  // Reset by every go, except where a field says otherwise.
   u8 stop_requested;
   i32 node_countdown;      // counted nodes left before the next input poll
   u64 node_batches;        // counted nodes = node_batches * 1024 - node_countdown
@@ -49,35 +49,18 @@ struct SearchStatus {
   u8 info_printed;
   u8 depth_lines_started;
   u8 decisive_result;      // cleared only by the idle loop of the entry
-
-  // ---- front-end part: outlives searches ----
-  u8 searching;            // a search started by "go" runs
-  u8 hold_result;          // that search is infinite or pondering
-  u8 result_held;          // a finished search's report waits for stop/ponderhit
-  char last_bestmove[8];   // move text of the last report
-  u32 prev_clock_ms;
-  u32 last_search_ms;
-  u32 ponder_ms;
-  i32 last_own_time_ms;
-  i32 score_history[kScoreHistorySize];  // newest first
-  i32 score_count;
+  u32 last_search_ms;      // elapsed ms of the last search + 1, 0 = none; kept across searches
 };
 
 extern SearchLimits search_limits;
 extern SearchStatus search_status;
 
-// Busy: a search runs or its result is held; "position", "go" and
-// "ucinewgame" are ignored then.
-inline bool front_end_busy() { return search_status.searching || search_status.result_held; }
-
 // The limits as a go line without tokens leaves them, searchmoves empty.
 void reset_search_limits();
-// The searcher part of the status as every go starts it (iteration,
-// last_iteration, decisive_result and the front-end part are kept).
+// The status as every go starts it (iteration, last_iteration,
+// decisive_result and last_search_ms are kept).
 void reset_searcher_status();
-// Start-up state of the bookkeeping that outlives searches.
+// Limits and status as at start-up.
 void reset_search_bookkeeping();
-// "ucinewgame" and Clear Hash: forget the clock and score history.
-void forget_game_history();
 
 }  // namespace orvex

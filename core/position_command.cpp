@@ -1,11 +1,11 @@
-#include "uci/position_command.h"
+#include "core/position_command.h"
 
 #include <cstring>
 
+#include "core/text.h"
+#include "core/worker_team.h"
 #include "position/fen.h"
 #include "position/move_text.h"
-#include "uci/text.h"
-#include "uci/worker_team.h"
 
 namespace orvex {
 

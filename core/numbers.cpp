@@ -1,4 +1,4 @@
-#include "uci/numbers.h"
+#include "core/numbers.h"
 
 #include <limits>
 

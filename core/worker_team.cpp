@@ -1,4 +1,4 @@
-#include "uci/worker_team.h"
+#include "core/worker_team.h"
 
 #include <algorithm>
 #include <atomic>
@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/text.h"
 #include "search/tt.h"
-#include "uci/text.h"
 
 namespace orvex {
 

@@ -1,4 +1,4 @@
-#include "uci/root_check.h"
+#include "core/root_check.h"
 
 #include <bit>
 

@@ -1,12 +1,9 @@
-#include "uci/output.h"
+#include "search/host.h"
 
 #include <cstdarg>
 #include <cstdio>
 
 #include "platform/platform.h"
-#include "uci/interpreter.h"
-#include "uci/limits.h"
-#include "uci/worker_team.h"
 
 namespace orvex {
 
@@ -29,23 +26,6 @@ void send_line(const char* format, ...) {
   platform::write_stdout(buffer, static_cast<std::size_t>(n));
 }
 
-bool may_answer() { return process_team.is_master && !quiet; }
-
 bool input_waiting() { return platform::input_waiting(); }
-
-void poll_input() {
-  for (;;) {
-    if (pending_count >= 1) {
-      handle_command();
-      continue;
-    }
-    if (search_status.stop_requested) return;
-    if (input_waiting()) {
-      handle_command();
-      continue;
-    }
-    return;
-  }
-}
 
 }  // namespace orvex

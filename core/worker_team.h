@@ -21,6 +21,7 @@
 
 #include "platform/platform.h"
 #include "position/types.h"
+#include "search/host.h"
 
 namespace orvex {
 
@@ -62,10 +63,8 @@ struct ProcessTeam {
 };
 extern ProcessTeam process_team;
 
-// Processes of the team, the master included; 1 before the team is built.
-inline u32 team_process_count() {
-  return process_team.process_count > 0 ? static_cast<u32>(process_team.process_count) : 1;
-}
+// team_process_count() (search/host.h) gives the team's size, the master
+// included; 1 before the team is built.
 
 // What a build needs from the caller.
 struct TeamConfig {

@@ -1,5 +1,12 @@
-// The one output function for lines to the interface, and input polling for
-// a running search.
+// What a search needs of the program that runs it: the output function for
+// lines to the interface, the input test, and four calls that the layers
+// above define.  The searches include this header and nothing of a front end.
+//
+// Defined here (search/host.cpp): send_line, input_waiting, quiet,
+// stdin_is_pipe.  Defined by the shared core (core/): may_answer,
+// team_process_count, restore_root_position.  Defined by the front end that
+// runs the main search (uci/): poll_input.  The front end's programs link the
+// libraries as one group, so each call finds its definition whatever the order.
 #pragma once
 #include <cinttypes>
 
@@ -21,12 +28,19 @@ extern u8 stdin_is_pipe;
 // only in the master and only while `quiet` is false (see may_answer()).
 void send_line(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// True in the master while the timing tests are not running.
-bool may_answer();
-
 // True when reading one line from standard input would not block, or when
 // standard input has failed or ended.
 bool input_waiting();
+
+// True in the master while the timing tests are not running.
+bool may_answer();
+
+// Processes of the team, the master included; 1 before the team is built.
+u32 team_process_count();
+
+// Sets the root position up again from the last position line (after an
+// aborted search has left the position as its deepest node had it).
+void restore_root_position();
 
 // Obeys every queued line and every line already waiting on standard input,
 // stopping as soon as a stop is requested.  Searches call it every 1024

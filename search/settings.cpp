@@ -1,0 +1,7 @@
+#include "search/settings.h"
+
+namespace orvex {
+
+SearchSettings search_settings;
+
+}  // namespace orvex
