@@ -1,24 +1,15 @@
-// What the file side of the tablebases needs to know of each material class:
-// its name (which names its files), its flags and the length of each side's
-// table in positions.
+// What the file side of the tablebases reads of each material class: its
+// name (which names its files), its flags and the length of each side's table
+// in positions, all from the class descriptor table.
 #pragma once
-#include "position/types.h"
+#include "tablebases/tb_types.h"
 
 namespace orvex {
 
-constexpr u32 kTbSymmetric = 1;      // one table serves both sides to move
-constexpr u32 kTbTwoByteValues = 2;  // two bytes per position, low byte first
-constexpr u32 kTbSplit = 4;          // each side's table in extents of 2^31 bytes
-
-constexpr int kTbClassCount = 441;  // class 0 is a placeholder, never registered
 constexpr int kTbMaxExtents = 18;
 
-struct TbClassFacts {
-  const char* name;  // "kpk", "kqrkq": first side's men, then the second side's
-  u32 flags;
-  u64 position_count[2];  // 0: not known, the size checks are skipped
-};
-extern const TbClassFacts tb_class_facts[kTbClassCount];
+using TbClassFacts = TbClassDescriptor;
+inline constexpr const std::array<TbClassDescriptor, kTbClassCount>& tb_class_facts = tb_class_descriptors;
 
 // Bytes per position of a class's tables.
 inline u32 tb_value_bytes(int cls) { return (tb_class_facts[cls].flags & kTbTwoByteValues) ? 2 : 1; }
