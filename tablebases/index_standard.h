@@ -173,8 +173,8 @@ u64 index_standard(const TbPieceList* first, const TbPieceList* second, u32 ep, 
   using S = StandardShape<First, Second, Side>;
   const TbPieceList& mover = Side == 0 ? *first : *second;
   const TbPieceList& other = Side == 0 ? *second : *first;
-  if constexpr (S::kBothPawns) {
-    static_assert(men_of(First) + men_of(Second) <= 3, "en passant of larger classes is numbered elsewhere");
+  // Six-man classes number their en-passant positions themselves.
+  if constexpr (S::kBothPawns && men_of(First) + men_of(Second) <= 3) {
     if (ep != kTbNoEnPassant) return standard_en_passant<First, Second, Side>(mover, other, ep, flip);
   }
   const auto frame = [&] {

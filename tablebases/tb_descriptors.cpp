@@ -3,6 +3,8 @@
 #include <utility>
 
 #include "tablebases/index_standard.h"
+#include "tablebases/index_three_against_pawn.h"
+#include "tablebases/index_two_against_two.h"
 #include "tablebases/tb_class_rows.h"
 
 namespace orvex {
@@ -16,7 +18,8 @@ constexpr TbIndexFn index_fn_of() {
   } else {
     constexpr TbMaterial first = material_of_name(kTbClassRows[Id].name, 0);
     constexpr TbMaterial second = material_of_name(kTbClassRows[Id].name, 1);
-    if constexpr ((Id >= 201 && Id <= 265) || (Id >= 346 && Id <= 380)) return nullptr;
+    if constexpr (Id >= 201 && Id <= 265) return &index_two_against_two<first, second, Side>;
+    else if constexpr (Id >= 346 && Id <= 380) return &index_three_against_pawn<first, second, Side>;
     else return &index_standard<first, second, Side>;
   }
 }

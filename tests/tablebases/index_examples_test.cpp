@@ -180,11 +180,107 @@ TEST(TbIndex, WorkedNumbers) {
       {"kbnkbn", 0, "Kd4 Ba6 Nh6", "Kh8 Bf1 Na1", "-", 0, 5484685135},
       {"kbnkbn", 0, "Kg1 Bf4 Nh3", "Ka8 Bc6 Ne7", "-", 0, 1066409825},
       {"kqqkqr", 1, "Kb1 Qd1 Qh5", "Kg8 Qa5 Rb8", "-", 0, 512090938},
+      // Two men against two with pawns; the last numbers of a table.
+      {"knnkpp", 0, "Ka1 Nb1 Nd1", "Kc1 Pa2 Pb2", "-", 0, 0},
+      {"knnkpp", 0, "Kh1 Ng1 Ne1", "Kf1 Ph2 Pg2", "-", 0, 0},
+      {"knnkpp", 0, "Ka8 Nb8 Nd8", "Kc8 Pa7 Pb7", "-", 1, 0},
+      {"krnkrp", 1, "Kh1 Rg1 Nh8", "Kd1 Rf1 Ph2", "-", 0, 16919868905},
+      {"krnkrp", 1, "Kh1 Ra2 Nh8", "Kd1 Rf1 Ph2", "-", 0, 16919868906},
+      {"kppkpp", 0, "Kd8 Pg5 Pg7", "Kh8 Ph5 Pf7", "h6", 0, 1917741812},
+      // Three pieces against a lone piece.
+      {"knnnkn", 0, "Ka1 Nb1 Nd1 Ne1", "Kc1 Nf1", "-", 0, 0},
+      {"knnnkn", 0, "Kh8 Ng8 Ne8 Nd8", "Kf8 Nc8", "-", 0, 0},
+      {"knnnkn", 0, "Ka1 Na2 Na4 Na5", "Ka3 Na6", "-", 0, 0},
+      {"kbnnkn", 0, "Kd4 Be8 Nf8 Ng8", "Kh8 Nd8", "-", 0, 2560971345},
+      {"krbnkn", 0, "Kd4 Rf8 Bg8 Ne8", "Kh8 Nd8", "-", 0, 5356454121},
+      {"krbnkn", 1, "Kh8 Rf8 Be8 Nd8", "Kd4 Ng8", "-", 0, 5675335079},
+      {"kbbnkn", 1, "Kh8 Bf8 Be8 Nd8", "Kd4 Ng8", "-", 0, 2837667537},
+      {"kbbnkn", 1, "Kh8 Be8 Bd8 Nf8", "Kd4 Ng8", "-", 0, 2837667539},
+      // Three men against a pawn.
+      {"kpppkp", 0, "Ka1 Pa2 Pb2 Pc2", "Kc1 Pd2", "-", 0, 0},
+      {"kpppkp", 0, "Kh1 Pf2 Pg2 Ph2", "Kf1 Pe2", "-", 0, 0},
+      {"kpppkp", 0, "Ka8 Pa7 Pb7 Pc7", "Kc8 Pd7", "-", 1, 0},
+      {"kpppkp", 0, "Kd8 Pf5 Pf7 Ph7", "Kh8 Pg5", "g6", 0, 1196695342},
+      {"kpppkp", 0, "Kd8 Pg5 Pf7 Pg7", "Kh8 Ph5", "h6", 0, 1196695343},
+      // Three men with pawns against a lone piece.
+      {"kpppkn", 0, "Ka1 Pa2 Pb2 Pc2", "Kc1 Nb1", "-", 0, 0},
+      {"kpppkn", 0, "Kh1 Pf2 Pg2 Ph2", "Kf1 Ng1", "-", 0, 0},
+      {"kpppkn", 0, "Ka8 Pa7 Pb7 Pc7", "Kc8 Nb8", "-", 1, 0},
+      {"kbnpkn", 0, "Kd8 Bg8 Nf8 Ph7", "Kh8 Ne8", "-", 0, 16186823400},
+      {"kbnpkn", 1, "Kh8 Bf8 Ne8 Ph7", "Kd8 Ng8", "-", 0, 17458940159},
+      {"kbnpkn", 1, "Kh1 Bf1 Ne1 Ph2", "Kd1 Ng1", "-", 1, 17458940159},
+      {"kpppkr", 1, "Kh8 Pf7 Pg7 Ph7", "Kd8 Rc8", "-", 0, 1827875871},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(tb_number(c.cls, c.side, c.first, c.second, c.ep, c.flip), c.number)
         << c.cls << " " << c.side << " " << c.first << " / " << c.second;
   }
+}
+
+// The worked steps of two six-man numbers, from the enumeration tables.
+TEST(TbIndex, WorkedSteps) {
+  const u32 kp_c3_e7 = static_cast<u32>(pawn_king_pair[sq("c3")][sq("e7")]);
+  EXPECT_EQ(kp_c3_e7, 613u);
+  const u64 block = pawn_offsets3[tb_triple_combo(kTbKnight, kTbKnight, kTbPawn)][613] + 627 * 44 + 18;
+  EXPECT_EQ(tb_number("knnpkn", 0, "Kc3 Nb5 Ng5 Pd4", "Ke7 Nh2"), block * 59 + 15);
+  EXPECT_EQ(tb_number("knnpkn", 0, "Kf3 Ng5 Nb5 Pe4", "Kd7 Na2"), block * 59 + 15);
+
+  EXPECT_EQ(pawn_king_pair[sq("c3")][sq("b1")], 571);
+  const u64 t = pawn_offsets1[kTbKnight][571] + 32;
+  EXPECT_EQ(tb_number("knppkn", 1, "Kb1 Nf6 Pc4 Pd5", "Kc3 Ne5"), (t * 59 + 40) * 1128 + 369);
+}
+
+// Pairs of positions that the numbering makes equal, or keeps apart.
+TEST(TbIndex, GivenPairs) {
+  struct Pos {
+    const char* first;
+    const char* second;
+    const char* ep;
+    int flip;
+  };
+  const struct {
+    const char* cls;
+    int side;
+    Pos a, b;
+    bool same;
+  } cases[] = {
+      {"knnkpp", 1, {"Ke2 Nc3 Nf5", "Kg7 Pb4 Ph6", "-", 0}, {"Ke7 Nc6 Nf4", "Kg2 Pb5 Ph3", "-", 1}, true},
+      {"kbbkbp", 0, {"Kc2 Bd3 Bf3", "Kh7 Ba1 Pf4", "-", 0}, {"Kf2 Bc3 Be3", "Ka7 Bh1 Pc4", "-", 0}, true},
+      {"kbpkbp", 1, {"Kc1 Bf1 Pb4", "Kh8 Be7 Pa4", "b3", 0}, {"Kc8 Bf8 Pb5", "Kh1 Be2 Pa5", "b6", 1}, true},
+      {"krbnkn", 0, {"Kc2 Ra8 Bh1 Nf6", "Ke3 Nd7", "-", 0}, {"Kb3 Rh1 Ba8 Nf6", "Kc5 Ng4", "-", 0}, true},
+      {"kbnpkp", 1, {"Kg1 Bc1 Nb1 Pe4", "Kg8 Pd4", "e3", 0}, {"Kg8 Bc8 Nb8 Pe5", "Kg1 Pd5", "e6", 1}, true},
+      {"kqqqkq", 1, {"Kd4 Qa5 Qc7 Qh2", "Kb2 Qe1", "-", 0}, {"Kd4 Qe1 Qg3 Qb8", "Kb2 Qa5", "-", 0}, false},
+  };
+  for (const auto& c : cases) {
+    const u64 a = tb_number(c.cls, c.side, c.a.first, c.a.second, c.a.ep, c.a.flip);
+    const u64 b = tb_number(c.cls, c.side, c.b.first, c.b.second, c.b.ep, c.b.flip);
+    EXPECT_EQ(a == b, c.same) << c.cls << " " << a << " " << b;
+  }
+}
+
+// Capture en passant: which pawn captures, and in which region the number lies.
+TEST(TbIndex, EnPassantRegions) {
+  const u64 first_region = u64{pawn_total2[tb_pair_combo(kTbPawn, kTbPawn)]} * 1035;
+  const u64 with = tb_number("kppkpp", 0, "Ke1 Pa2 Pd5", "Ke8 Pe5 Ph7", "e6");
+  const u64 without = tb_number("kppkpp", 0, "Ke1 Pa2 Pd5", "Ke8 Pe5 Ph7");
+  EXPECT_GE(with, first_region);
+  EXPECT_LT(without, first_region);
+  // Both pawns beside the pushed one.  The king on e1 mirrors the board, so
+  // f5 becomes c5, the lower of the two, and captures toward the higher file:
+  // code 2 + 7.  With the king on d1 there is no mirror and d5 captures: 3 + 7.
+  const u64 both = tb_number("kppkpp", 0, "Ke1 Pd5 Pf5", "Ke8 Pe5 Ph7", "e6");
+  EXPECT_EQ((both - first_region) % 14, 9u);
+  const u64 unmirrored = tb_number("kppkpp", 0, "Kd1 Pd5 Pf5", "Ke8 Pe5 Ph7", "e6");
+  EXPECT_EQ((unmirrored - first_region) % 14, 10u);
+
+  const u64 ordinary = u64{pawn_total3[tb_triple_combo(kTbPawn, kTbPawn, kTbPawn)]} * 45;
+  EXPECT_GE(tb_number("kpppkp", 0, "Ke1 Pa2 Pb2 Pe5", "Ke8 Pd5", "d6"), ordinary);
+  EXPECT_LT(tb_number("kpppkp", 0, "Ke1 Pa2 Pb2 Pe5", "Ke8 Pd5"), ordinary);
+  // The file mirror puts the e5 pawn on d5, the lower of the two: it captures
+  // toward the higher file, code 3 + 7.
+  const u64 knpp = tb_number("knppkp", 0, "Kg1 Na1 Pc5 Pe5", "Kg8 Pd5", "d6");
+  const u64 knpp_ordinary = u64{pawn_total3[tb_triple_combo(kTbKnight, kTbPawn, kTbPawn)]} * 46;
+  EXPECT_EQ((knpp - knpp_ordinary) % 14, 3u + 7u);
 }
 
 }  // namespace
