@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "core/position_command.h"
 #include "core/worker_team.h"
@@ -72,6 +73,35 @@ inline bool raise(i32 v, i32& best, i32& alpha, i32 beta) {
   return alpha >= beta;
 }
 
+// The quiescence searches' mate-distance window and table probe: narrows
+// (alpha, beta) to what a node at `ply` can still score (mated no sooner than
+// `mated`, mating no sooner than the next ply) and reads the bounds of the
+// position's first entry (an upper bound only when deeper than q).  A value
+// when either ends the node.
+constexpr i32 kNoQuiescenceDepth = -1000;
+inline std::optional<i32> quiescence_window(i32& alpha, i32& beta, i32 ply, i32 mated, i32 q) {
+  if (mated > alpha) {
+    if (mated >= beta) return mated;
+    alpha = mated;
+  }
+  const i32 hi = 31999 - ply;
+  if (hi < beta) {
+    if (hi <= alpha) return hi;
+    beta = hi;
+  }
+  if (const TtEntry* e = tt_first_match(current_position.state.key)) {
+    if (e->lower_depth != 0) {
+      const i32 lower = from_stored(e->lower, ply);
+      if (lower >= beta) return lower;
+    }
+    if (e->upper_depth != 0 && static_cast<i32>(e->upper_depth) > q) {
+      const i32 upper = from_stored(e->upper, ply);
+      if (upper <= alpha) return upper;
+    }
+  }
+  return std::nullopt;
+}
+
 u64 men_of(const Position& p, PieceType t) { return p.piece_bb[make_piece(t, kWhite) - 2] | p.piece_bb[make_piece(t, kBlack) - 2]; }
 
 }  // namespace
@@ -99,28 +129,7 @@ i32 qsearch(i32 alpha, i32 beta, i32 q, EditionPlyRecord* rec) {
   if (pos.state.fifty >= 100) return 0;
   if (is_repetition()) return 0;
   if (ply >= kMaxPly) return rec->static_eval;
-  {
-    const i32 lo = ply - 31998;
-    if (lo > alpha) {
-      if (lo >= beta) return lo;
-      alpha = lo;
-    }
-    const i32 hi = 31999 - ply;
-    if (hi < beta) {
-      if (hi <= alpha) return hi;
-      beta = hi;
-    }
-  }
-  if (const TtEntry* e = tt_first_match(pos.state.key)) {
-    if (e->lower_depth != 0) {
-      const i32 lower = from_stored(e->lower, ply);
-      if (lower >= beta) return lower;
-    }
-    if (e->upper_depth != 0 && static_cast<i32>(e->upper_depth) > q) {
-      const i32 upper = from_stored(e->upper, ply);
-      if (upper <= alpha) return upper;
-    }
-  }
+  if (const std::optional<i32> v = quiescence_window(alpha, beta, ply, ply - 31998, q)) return *v;
 
   i32 s = rec->static_eval;
   bool delta = false;
@@ -243,28 +252,7 @@ i32 qsearch_in_check(i32 alpha, i32 beta, i32 q, EditionPlyRecord* rec) {
     evaluate(*rec);
     return rec->static_eval;
   }
-  {
-    const i32 lo = ply - 32000;
-    if (lo > alpha) {
-      if (lo >= beta) return lo;
-      alpha = lo;
-    }
-    const i32 hi = 31999 - ply;
-    if (hi < beta) {
-      if (hi <= alpha) return hi;
-      beta = hi;
-    }
-  }
-  if (const TtEntry* e = tt_first_match(pos.state.key)) {
-    if (e->lower_depth != 0) {
-      const i32 lower = from_stored(e->lower, ply);
-      if (lower >= beta) return lower;
-    }
-    if (e->upper_depth != 0) {
-      const i32 upper = from_stored(e->upper, ply);
-      if (upper <= alpha) return upper;
-    }
-  }
+  if (const std::optional<i32> v = quiescence_window(alpha, beta, ply, ply - 32000, kNoQuiescenceDepth)) return *v;
   i32 best = ply - 32000;
   u64 targets = ~u64{0};
   const i32 se = rec->static_eval;
