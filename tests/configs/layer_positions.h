@@ -14,6 +14,7 @@
 #include "position/make_move.h"
 #include "position/movegen.h"
 #include "position/perft.h"
+#include "tests/search/eval_test_util.h"
 
 namespace orvex::testing {
 
@@ -88,21 +89,7 @@ inline std::string random_class_fen(std::mt19937& rng, const MaterialClass& cls,
         place(c == 0 ? 'P' : 'p', lo, hi);
       }
     }
-    std::string fen;
-    for (int r = 7; r >= 0; --r) {
-      int empty = 0;
-      for (int f = 0; f < 8; ++f) {
-        const char c = board[r * 8 + f];
-        if (c == '.') {
-          ++empty;
-          continue;
-        }
-        if (empty) fen += static_cast<char>('0' + empty), empty = 0;
-        fen += c;
-      }
-      if (empty) fen += static_cast<char>('0' + empty);
-      if (r) fen += '/';
-    }
+    std::string fen = placement_fen(board);
     const bool white = rng() % 2;
     std::string rights;
     if (white_castles) rights += "KQ";

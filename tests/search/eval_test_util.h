@@ -73,6 +73,26 @@ inline std::string mirror_fen(const std::string& fen) {
   return board + " " + (fields[1] == "w" ? "b" : "w") + " " + castling + " " + ep;
 }
 
+// The FEN placement field of 64 characters (a1 first), '.' for empty.
+inline std::string placement_fen(const char* board) {
+  std::string fen;
+  for (int r = 7; r >= 0; --r) {
+    int empty = 0;
+    for (int f = 0; f < 8; ++f) {
+      const char c = board[r * 8 + f];
+      if (c == '.') {
+        ++empty;
+        continue;
+      }
+      if (empty) fen += static_cast<char>('0' + empty), empty = 0;
+      fen += c;
+    }
+    if (empty) fen += static_cast<char>('0' + empty);
+    if (r) fen += '/';
+  }
+  return fen;
+}
+
 // A random placement: both kings, up to `pieces` other men, pawns off the
 // first and last ranks.  Not necessarily legal, which the evaluation does not
 // need.
@@ -102,21 +122,7 @@ inline std::string random_fen(std::mt19937& rng, int pieces) {
     ++count[k];
     place(kinds[k], k == 0 || k == 5);
   }
-  std::string fen;
-  for (int r = 7; r >= 0; --r) {
-    int empty = 0;
-    for (int f = 0; f < 8; ++f) {
-      const char c = board[r * 8 + f];
-      if (c == '.') {
-        ++empty;
-        continue;
-      }
-      if (empty) fen += static_cast<char>('0' + empty), empty = 0;
-      fen += c;
-    }
-    if (empty) fen += static_cast<char>('0' + empty);
-    if (r) fen += '/';
-  }
+  const std::string fen = placement_fen(board);
   std::string castling;
   if (board[4] == 'K' && board[7] == 'R') castling += 'K';
   if (board[4] == 'K' && board[0] == 'R') castling += 'Q';
