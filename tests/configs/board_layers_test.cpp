@@ -208,6 +208,14 @@ void compare_at_position(const MaterialClass& cls, Coverage& cov, std::mt19937& 
     EXPECT_TRUE(same_undo(ul, ug));
     Layer::unmake_move(m, ul);
     EXPECT_TRUE(same_position(current_position, before));
+    if constexpr (!B::castling) {
+      // The one make move of the endings and mixed.
+      make_move_ending(m, ul);
+      EXPECT_TRUE(same_position(current_position, after_general));
+      EXPECT_TRUE(same_undo(ul, ug));
+      unmake_move_ending(m, ul);
+      EXPECT_TRUE(same_position(current_position, before));
+    }
   }
 
   // Legality tests: every 16-bit code on some positions, the generated moves
