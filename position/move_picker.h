@@ -112,7 +112,8 @@ inline SearchMove next_capture(MovePicker& p, bool see_test) {
 
 // The next move of the node, 0 when none is left (do not call again after 0).
 // `rec` supplies killers[0..3] and attacks_them; `history` keys the quiet moves
-// (indexed (piece code - 2) * 64 + to).
+// (indexed (piece code - 2) * 64 + to), or orders them itself through a member
+// generate_quiets<B>(moves, attacked, hash move, four killers).
 template <class B = GeneralBoard, class Rec, class H>
 inline SearchMove next_move(MovePicker& p, const Rec& rec, const H& history) {
   using namespace picker_detail;
@@ -150,8 +151,14 @@ inline SearchMove next_move(MovePicker& p, const Rec& rec, const H& history) {
     case kPickGenQuiets:
       p.stage = kPickQuiets;
       p.index = 0;
-      generate_quiet_moves<B>(p.moves, rec.attacks_them, p.hash_move, rec.killers[0], rec.killers[1],
-                              rec.killers[2], rec.killers[3], history);
+      // `history` is a table of keys, or an object that orders the quiet
+      // moves its own way (generate_quiets).
+      if constexpr (requires { history.template generate_quiets<B>(p.moves, u64{}, 0u, 0u, 0u, 0u, 0u); })
+        history.template generate_quiets<B>(p.moves, rec.attacks_them, p.hash_move, rec.killers[0], rec.killers[1],
+                                            rec.killers[2], rec.killers[3]);
+      else
+        generate_quiet_moves<B>(p.moves, rec.attacks_them, p.hash_move, rec.killers[0], rec.killers[1],
+                                rec.killers[2], rec.killers[3], history);
       [[fallthrough]];
     case kPickQuiets:
       if (SearchMove m = p.moves[p.index]) {

@@ -12,6 +12,8 @@ namespace orvex {
 
 u32 last_currline_tick = 0;
 
+u8 root_list_refused = 0;
+
 void reset_for_repeatable_search() {
   tt_zero();
   reset_tt_ages();

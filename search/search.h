@@ -26,6 +26,11 @@ void search_root();
 // runs the general configuration.
 void search_root_worker();
 
+// Set by the root of a specialised configuration that refuses to search
+// because "searchmoves" leaves its root list empty (it names only moves the
+// configuration never generates); the general configuration then searches.
+extern u8 root_list_refused;
+
 // Sets up a search that depends only on its position: the table zeroed, its
 // ages, the limits and the searcher's status reset and the iteration
 // counters as at start-up (benchmarks and tests).

@@ -24,6 +24,8 @@ struct SearchSettings {
   u32 outlook = kOutlookNeutral;
   u32 time_usage = kTimeUsageVaried;
   i32 tb_probe_depth = 512;            // half plies from which the searches probe
+  u8 display_draw_scores = 0;          // ending progress lines show scores near 0 as they are
+  u32 worker_multipv = 1;              // the worker configuration's copy of multipv
 };
 
 extern SearchSettings search_settings;

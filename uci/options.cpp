@@ -65,7 +65,7 @@ void on_preserve_analysis(int choice, const char*, const char* line) {
 }
 
 void on_display_draw_scores(int choice, const char*, const char*) {
-  engine_options.display_draw_scores = choice;
+  search_settings.display_draw_scores = choice;
   acknowledge(choice ? "info setting display draw scores to true\n" : "info setting display draw scores to false\n");
 }
 
@@ -123,7 +123,7 @@ void on_multipv(int, const char* value, const char* line) {
   send_to_workers(line);
   const i64 v = read_leading_integer(value);
   search_settings.multipv = (v >= 1 && v <= kMaxMultiPv) ? static_cast<u32>(v) : 1;
-  engine_options.worker_multipv = search_settings.multipv;
+  search_settings.worker_multipv = search_settings.multipv;
   if (may_answer()) send_line("info displaying %d variations\n", static_cast<int>(search_settings.multipv));
 }
 

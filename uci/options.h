@@ -22,7 +22,6 @@ constexpr int kOpponentSize = 256;
 struct EngineOptions {
   u32 hash_mb = kDefaultHashMb;        // a power of two
   u32 max_cpus = kMaxCpusLimit;
-  u8 display_draw_scores = 0;
   u32 engine_priority = kPriorityNormalAndLow;
   u8 io_supplementation = 0;
   u8 compensate_lost_time = 1;
@@ -30,7 +29,6 @@ struct EngineOptions {
   u32 tb_cache_bytes = 1u << 20;
   u8 tb_never = 1;
   u32 tb_max_men = 0;                  // largest tablebase class registered
-  u32 worker_multipv = 1;              // always equal to search_settings.multipv
   u8 limit_strength = 0;
   i32 elo = 1200;
   u8 server_buffer = 0;

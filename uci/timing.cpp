@@ -133,7 +133,7 @@ void run_timing_tests() {
 
   // Two principal variations: every test searches the general configuration.
   search_settings.multipv = 2;
-  engine_options.worker_multipv = 2;
+  search_settings.worker_multipv = 2;
   send_to_workers("setoption name MultiPV value 2");
   if (may_answer()) send_line("info displaying %d variations\n", 2);
 

@@ -104,9 +104,9 @@ class Options : public ::testing::Test {
 TEST_F(Options, ValuesAreStoredAndLimited) {
   run_option("setoption name MultiPV value 7");
   EXPECT_EQ(search_settings.multipv, 7u);
-  EXPECT_EQ(engine_options.worker_multipv, 7u);
+  EXPECT_EQ(search_settings.worker_multipv, 7u);
   EXPECT_EQ(run_option("setoption name MultiPV value 0"), "info displaying 1 variations\n");
-  EXPECT_EQ(engine_options.worker_multipv, 1u);
+  EXPECT_EQ(search_settings.worker_multipv, 1u);
 
   run_option("setoption name Contempt value 40");
   for (i32 c : search_settings.contempt_copies) EXPECT_EQ(c, 40);
