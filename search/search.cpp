@@ -44,6 +44,4 @@ void recentre_lazy_window(i32 score) {
 
 void search_root() { run_on_search_stack(&search_root_driver<GeneralConfig>); }
 
-void search_root_worker() { run_on_search_stack(&search_root_driver<GeneralConfig>); }
-
 }  // namespace orvex

@@ -22,8 +22,7 @@ void run_on_search_stack(void (*body)());
 // Runs one search of the general configuration on current_position with the
 // limits of search_limits; leaves its result in search_status.
 void search_root();
-// The root of worker processes.  Until the worker configuration exists it
-// runs the general configuration.
+// The root of worker processes: the worker configuration (configs/worker.cpp).
 void search_root_worker();
 
 // Set by the root of a specialised configuration that refuses to search

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "configs/choice.h"
+#include "configs/roots.h"
 #include "core/numbers.h"
 #include "core/root_check.h"
 #include "core/worker_team.h"
@@ -247,11 +249,20 @@ void handle_go(const char* line) {
   fe.result_held = 0;
   st.tb_probe_men = opt.tb_never ? 0 : opt.tb_max_men;
 
-  // Every search of the master runs the general configuration for now.
-  if (process_team.is_master)
-    search_root();
-  else
-    search_root_worker();
+  // The configuration that suits the request and the root; a worker always
+  // runs the worker configuration.
+  ConfigRequest choice;
+  choice.is_master = process_team.is_master;
+  choice.multipv = search_settings.multipv;
+  choice.tb_max_men = opt.tb_max_men;
+  choice.infinite = req.infinite;
+  choice.ponder = req.ponder;
+  choice.depth_limit = lim.depth_limit;
+  choice.node_limit = lim.node_limit;
+  choice.mate_limit = lim.mate_limit;
+  choice.score_history = fe.score_history;
+  choice.score_count = fe.score_count;
+  run_search_config(choose_search_config(current_position, choice));
 
   record_search_score(st.last_score);
 

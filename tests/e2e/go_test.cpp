@@ -355,6 +355,76 @@ TEST(SelfPlay, SlowOneProcessFastGame) { self_play(1, 2000, 20, 160); }
 
 TEST(SelfPlay, SlowTwoProcessesFastGame) { self_play(2, 2000, 20, 160); }
 
+TEST(SelfPlay, SlowThreeProcessesFastGame) { self_play(3, 2000, 20, 160); }
+
+bool any_line_has(const SearchOutput& out, const std::string& text) {
+  return std::any_of(out.lines.begin(), out.lines.end(),
+                     [&text](const std::string& l) { return l.find(text) != std::string::npos; });
+}
+
+// A clocked search of a queen ending runs the queen ending's search, which
+// scores a mate a flat 31000 and shows it in centipawns; a depth limit asks
+// for the general search, which shows the mate distance.
+TEST(Configurations, ClockRunsTheEndingSearchDepthTheGeneral) {
+  auto engine = start_engine();
+  const std::string pos = "position fen 7k/8/8/5K2/8/8/8/6Q1 w - -";
+  engine->send(pos);
+  engine->send("go movetime 500");
+  SearchOutput out = read_search(*engine);
+  ASSERT_TRUE(out.complete);
+  EXPECT_TRUE(legal_in(pos, out.best)) << out.best;
+  EXPECT_FALSE(any_line_has(out, "score mate"));
+  EXPECT_TRUE(any_line_has(out, "score cp 28093"));
+
+  engine->send(pos);
+  engine->send("go depth 6");
+  out = read_search(*engine);
+  ASSERT_TRUE(out.complete);
+  EXPECT_TRUE(legal_in(pos, out.best)) << out.best;
+  EXPECT_TRUE(any_line_has(out, "score mate"));
+}
+
+// Every class of material under a clock: a legal move and no mate text.
+TEST(Configurations, EveryClassAnswersALegalMove) {
+  const char* const fens[] = {
+      "8/8/4k3/3p4/3P4/4K3/8/8 w - -",                     // pawn_ending
+      "8/5k2/3b4/2p5/2P5/3B4/5K2/8 w - -",                 // bishop_ending
+      "8/4k3/2n1p3/3pP3/3P4/2B5/4K3/8 w - -",              // bishop_vs_knight_ending
+      "8/4k3/2b1p3/3pP3/3P4/2N5/4K3/8 b - -",              // knight_vs_bishop_ending
+      "8/4k3/2n1p3/3pP3/3P4/2N5/4K3/8 w - -",              // knight_ending
+      "8/5k2/3q4/2p5/2P5/3Q4/5K2/8 b - -",                 // queen_ending
+      "8/5pk1/6p1/7p/7P/6P1/r4PK1/1R6 w - -",              // rook_ending
+      "8/5pk1/4b1p1/7p/7P/4B1P1/r4PK1/1R6 w - -",          // rook_bishop_ending
+      "8/5pk1/4n1p1/7p/7P/4N1P1/r4PK1/1R6 b - -",          // rook_knight_ending
+      "r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - -",  // mixed
+  };
+  auto engine = start_engine();
+  for (const char* fen : fens) {
+    const std::string pos = std::string("position fen ") + fen;
+    engine->send(pos);
+    engine->send("go movetime 200");
+    const SearchOutput out = read_search(*engine);
+    ASSERT_TRUE(out.complete) << fen;
+    EXPECT_TRUE(legal_in(pos, out.best)) << fen << ": " << out.best;
+    EXPECT_FALSE(any_line_has(out, "score mate")) << fen;
+  }
+}
+
+// The ending searches never generate rook promotions, nor knight promotions
+// without check: a searchmoves list of only those is searched by the
+// general configuration and answered with the named move.
+TEST(Configurations, UnderPromotionSearchmovesRunTheGeneralSearch) {
+  auto engine = start_engine();
+  const std::string pos = "position fen 8/4P3/8/8/8/k7/8/K7 w - -";
+  for (const char* move : {"e7e8r", "e7e8n"}) {
+    engine->send(pos);
+    engine->send(std::string("go movetime 200 searchmoves ") + move);
+    const SearchOutput out = read_search(*engine);
+    ASSERT_TRUE(out.complete) << move;
+    EXPECT_EQ(out.best, move);
+  }
+}
+
 // The whole suite takes minutes; a "stop" waiting for each test's search
 // ends that search at its first input check, so the suite runs through in
 // moments with every file line written.

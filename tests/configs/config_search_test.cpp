@@ -1,0 +1,225 @@
+// The specialised configurations' searches called directly: each one's node
+// signature at a small depth, won endings, the ending score model (no fifty-
+// move rule, a flat mate score), null-move material and extensions per
+// configuration, and the fall-back to the general search for a searchmoves
+// list a configuration cannot generate.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "configs/choice.h"
+#include "configs/config_traits.h"
+#include "configs/roots.h"
+#include "position/fen.h"
+#include "position/move_text.h"
+#include "search/search.h"
+#include "search/search_rules.h"
+#include "search/tt.h"
+#include "tests/data_files.h"
+#include "search/limits.h"
+#include "search/host.h"
+#include "core/position_command.h"
+#include "core/worker_team.h"
+
+namespace orvex {
+namespace {
+
+// The searches poll standard input; give them an open pipe with nothing in it.
+class IdleInput : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    ASSERT_GE(dup2(fds[0], 0), 0);
+    close(fds[0]);
+    writer_ = fds[1];
+  }
+  void TearDown() override { close(writer_); }
+
+ private:
+  int writer_ = -1;
+};
+const ::testing::Environment* const kIdleInput = ::testing::AddGlobalTestEnvironment(new IdleInput);
+
+std::vector<TtEntry>& table_memory() {
+  static std::vector<TtEntry> memory((1u << 16) + 3);
+  return memory;
+}
+
+class ConfigSearch : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    tt_attach(table_memory().data(), table_memory().size());
+    quiet = 1;
+    process_team.process_count = 1;
+  }
+  void TearDown() override { tt_detach(); }
+
+  // Searches `fen` to the shown depth with configuration `c` from a cleared
+  // table; returns the counted nodes.
+  static u64 search(SearchConfig c, const std::string& fen, int depth, u32 fifty = 0,
+                    const char* searchmoves = nullptr) {
+    handle_position_command(("position fen " + fen).c_str());
+    current_position.state.fifty = fifty;
+    reset_for_repeatable_search();
+    search_limits.depth_limit = depth + 3;
+    if (searchmoves) {
+      search_limits.searchmoves[0] = parse_uci_move(searchmoves);
+      search_limits.searchmoves[1] = 0;
+    }
+    run_search_config(c);
+    return counted_nodes();
+  }
+  static std::string best_move() {
+    char text[8];
+    move_to_text(search_status.best_move, text);
+    return text;
+  }
+};
+
+// One position of each class, searched by its configuration at shown depth
+// 7: the node totals are the signatures kept in tests/data.  A change of a
+// template that moves a search it should not have changes one of them.
+TEST_F(ConfigSearch, SignaturesAtASmallDepth) {
+  struct Case {
+    SearchConfig config;
+    const char* fen;
+  };
+  const Case cases[] = {
+      {kConfigPawnEnding, "8/5pk1/6p1/7p/7P/6P1/5PK1/8 w - -"},
+      {kConfigBishopEnding, "8/3bk3/2p1p3/2P1P3/3B4/4K3/8/8 w - -"},
+      {kConfigBishopVsKnightEnding, "8/4k3/2n1p3/3pP3/3P4/2B5/4K3/8 w - -"},
+      {kConfigKnightVsBishopEnding, "8/4k3/2b1p3/3pP3/3P4/2N5/4K3/8 w - -"},
+      {kConfigKnightEnding, "8/4k3/2n1p3/3pP3/3P4/2N5/4K3/8 w - -"},
+      {kConfigQueenEnding, "8/5k2/3q4/2p5/2P5/3Q4/5K2/8 w - -"},
+      {kConfigRookEnding, "8/5pk1/6p1/7p/7P/6P1/r4PK1/1R6 w - -"},
+      {kConfigRookBishopEnding, "8/5pk1/4b1p1/7p/7P/4B1P1/r4PK1/1R6 w - -"},
+      {kConfigRookKnightEnding, "8/5pk1/4n1p1/7p/7P/4N1P1/r4PK1/1R6 w - -"},
+      {kConfigCastlingRights, "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -"},
+      {kConfigMixed, "r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - -"},
+      {kConfigWorker, "r1bq1rk1/pp2bppp/2n1pn2/2pp4/3P4/2PBPN2/PP1N1PPP/R1BQ1RK1 w - -"},
+  };
+  std::map<std::string, u64> expected;
+  std::ifstream in = testing::open_data_file("config_signatures.txt");
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    std::string tag;
+    u64 nodes = 0;
+    if (fields >> tag >> nodes) expected[tag] = nodes;
+  }
+  std::string found;  // in the file's form, to keep when a change is meant
+  for (const Case& c : cases) {
+    const u64 nodes = search(c.config, c.fen, 7);
+    const std::string tag = search_config_tag(c.config);
+    found += tag + " " + std::to_string(nodes) + "\n";
+    EXPECT_TRUE(expected.count(tag) && expected[tag] == nodes) << tag << ": " << nodes;
+  }
+  if (::testing::Test::HasFailure()) ADD_FAILURE() << "signatures found:\n" << found;
+}
+
+TEST_F(ConfigSearch, WonEndingsAreWon) {
+  struct Case {
+    SearchConfig config;
+    const char* fen;
+    int depth;
+    i32 at_least;  // best score from the side to move
+    const char* move;  // expected best move, or nullptr
+  };
+  const Case cases[] = {
+      // Mates score a flat 31000 in the ending core, whatever their length.
+      {kConfigQueenEnding, "7k/8/8/5K2/8/8/8/6Q1 w - -", 6, kMateThreshold, nullptr},
+      {kConfigRookEnding, "7k/8/5K2/8/8/8/8/1R6 w - -", 6, kMateThreshold, nullptr},
+      {kConfigRookEnding, "6k1/8/6K1/8/8/8/8/R7 w - -", 4, kMateThreshold, "a1a8"},
+      // King in front of its pawn on the sixth rank: the pawn queens.
+      {kConfigPawnEnding, "5k2/8/5K2/5P2/8/8/8/8 w - -", 14, 500, nullptr},
+      // The king reaches a key square of its pawn in front of it.
+      {kConfigPawnEnding, "4k3/8/8/4K3/4P3/8/8/8 w - -", 16, 300, nullptr},
+  };
+  for (const Case& c : cases) {
+    search(c.config, c.fen, c.depth);
+    EXPECT_GE(search_status.best_score, c.at_least) << c.fen;
+    if (c.config != kConfigPawnEnding) {
+      EXPECT_LE(search_status.best_score, kMateThreshold) << c.fen;
+    }
+    if (c.move) {
+      EXPECT_EQ(best_move(), c.move) << c.fen;
+    }
+  }
+}
+
+TEST_F(ConfigSearch, NoFiftyMoveDrawInTheEndingCore) {
+  // Mate in two with the fifty-move counter at 98: the general search meets
+  // the fifty-move rule before the mate, the rook ending does not.
+  const char* fen = "7k/8/5K2/8/8/8/8/1R6 w - -";
+  search(kConfigRookEnding, fen, 6, 98);
+  EXPECT_EQ(search_status.best_score, kMateThreshold);
+  search(kConfigGeneral, fen, 6, 98);
+  EXPECT_LT(search_status.best_score, kMateThreshold);
+}
+
+TEST_F(ConfigSearch, EmptyRestrictedRootFallsBackToGeneral) {
+  // A pawn ending whose searchmoves name only under-promotions the ending
+  // core never generates: the general search plays them.
+  const char* fen = "8/4P3/8/8/8/k7/8/K7 w - -";
+  search(kConfigPawnEnding, fen, 4, 0, "e7e8r");
+  EXPECT_EQ(best_move(), "e7e8r");
+  search(kConfigPawnEnding, fen, 4, 0, "e7e8n");
+  EXPECT_EQ(best_move(), "e7e8n");
+  search(kConfigMixed, "8/4P3/8/8/8/k7/8/K5NB w - -", 4, 0, "e7e8r");
+  EXPECT_EQ(best_move(), "e7e8r");
+}
+
+TEST(ConfigRules, NullMoveMaterial) {
+  struct Case {
+    const char* fen;
+    bool general, ending, castling_rights, worker;
+  };
+  const Case cases[] = {
+      {"4k3/pp6/8/8/8/8/PP6/4K3 w - -", false, false, true, false},
+      {"4k3/pp6/8/8/8/8/PP6/1N2K3 w - -", false, true, true, false},
+      {"4k3/pp6/8/8/8/8/PP6/1NB1K3 w - -", true, true, true, true},
+      {"4k3/pp6/8/8/8/8/PP6/R3K3 w - -", true, true, true, true},
+      {"4k3/pp6/8/8/8/8/PP6/R3K3 b - -", false, false, true, false},
+  };
+  for (const Case& c : cases) {
+    parse_fen(c.fen);
+    EXPECT_EQ(null_move_material_for<GeneralConfig>(), c.general) << c.fen;
+    EXPECT_EQ(null_move_material_for<RookEndingConfig>(), c.ending) << c.fen;
+    EXPECT_EQ(null_move_material_for<CastlingRightsConfig>(), c.castling_rights) << c.fen;
+    EXPECT_EQ(null_move_material_for<MixedConfig>(), c.castling_rights) << c.fen;
+    EXPECT_EQ(null_move_material_for<WorkerConfig>(), c.worker) << c.fen;
+  }
+}
+
+TEST(ConfigRules, ExtensionsWithQueens) {
+  parse_fen("4k3/8/8/8/8/8/8/R2QK3 w - -");
+  EXPECT_TRUE(extensions_apply<GeneralConfig>());
+  EXPECT_FALSE(extensions_apply<RookEndingConfig>());
+  EXPECT_TRUE(extensions_apply<QueenEndingConfig>());
+  EXPECT_TRUE(extensions_apply<CastlingRightsConfig>());
+  EXPECT_TRUE(extensions_apply<WorkerConfig>());
+  parse_fen("4k3/8/8/8/8/8/8/R3K3 w - -");
+  EXPECT_TRUE(extensions_apply<RookEndingConfig>());
+}
+
+TEST(ConfigRules, NullMoveClearsTheFiftyCounterOutsideGeneral) {
+  parse_fen("4k3/pp6/8/8/8/8/PP6/R3K3 w - -");
+  current_position.state.fifty = 30;
+  NullMoveUndo u;
+  make_null_move_for<GeneralConfig>(u);
+  EXPECT_EQ(current_position.state.fifty, 30u);
+  unmake_null_move(u);
+  make_null_move_for<RookEndingConfig>(u);
+  EXPECT_EQ(current_position.state.fifty, 0u);
+  unmake_null_move(u);
+  EXPECT_EQ(current_position.state.fifty, 30u);
+}
+
+}  // namespace
+}  // namespace orvex
