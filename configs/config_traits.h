@@ -2,6 +2,7 @@
 // templates (search/search_rules.h): each names its board, its evaluation,
 // its statics and the rules by which its search differs from the general one.
 #pragma once
+#include "configs/board_layers.h"
 #include "configs/search_config.h"
 #include "configs/worker_order.h"
 #include "search/search_rules.h"
@@ -10,19 +11,20 @@
 
 namespace orvex {
 
-// One history table per specialised configuration, indexed by SearchConfig
-// (the general configuration keeps `history`).
-extern HistoryTable config_history_tables[kSearchConfigTotal];
-// The worker configuration's MultiPV records and their count.
+// The worker configuration's history table, MultiPV records and their count
+// (the other configurations' tables come with their board layers).
+extern HistoryTable worker_history;
 extern MultiPvLines worker_multipv_lines;
 extern u32 worker_multipv_count;
 
-// The statics every specialised configuration has: its history table and
-// its contempt copy.
-template <SearchConfig C>
+// The board, evaluation and statics of a specialised configuration: those
+// of its board layer (configs/board_layers.h), and its contempt copy.
+template <SearchConfig C, class Layer>
 struct ConfigStatics {
-  static HistoryTable& history() { return config_history_tables[C]; }
-  static const HistoryTable& quiet_order() { return config_history_tables[C]; }
+  using Board = typename Layer::Board;
+  using Eval = typename Layer::Eval;
+  static HistoryTable& history() { return Layer::history(); }
+  static const HistoryTable& quiet_order() { return Layer::history(); }
   static i32 contempt() { return search_settings.contempt_copies[C]; }
 };
 
@@ -54,32 +56,26 @@ struct EndingRules : GeneralConfig {
   static constexpr bool kFallsBackToGeneral = true;
 };
 
-template <SearchConfig C, class BoardT, class EvalT, bool ExtendWithQueens = false>
-struct EndingConfig : EndingRules, ConfigStatics<C> {
-  using Board = BoardT;
-  using Eval = EvalT;
-  using ConfigStatics<C>::history;
-  using ConfigStatics<C>::quiet_order;
-  using ConfigStatics<C>::contempt;
+template <SearchConfig C, class Layer, bool ExtendWithQueens = false>
+struct EndingConfig : EndingRules, ConfigStatics<C, Layer> {
+  using typename ConfigStatics<C, Layer>::Board;
+  using typename ConfigStatics<C, Layer>::Eval;
+  using ConfigStatics<C, Layer>::history;
+  using ConfigStatics<C, Layer>::quiet_order;
+  using ConfigStatics<C, Layer>::contempt;
   static constexpr bool kExtendWithQueens = ExtendWithQueens;
 };
 
-// The evaluation the ending configurations run until their class
-// evaluations are in place: the general one.
-using EndingEvalStandIn = GeneralEval;
-
-using PawnEndingConfig = EndingConfig<kConfigPawnEnding, PawnEndingBoard, EndingEvalStandIn>;
-using BishopEndingConfig = EndingConfig<kConfigBishopEnding, BishopEndingBoard, EndingEvalStandIn>;
-using BishopVsKnightEndingConfig =
-    EndingConfig<kConfigBishopVsKnightEnding, BishopVsKnightEndingBoard, EndingEvalStandIn>;
-using KnightVsBishopEndingConfig =
-    EndingConfig<kConfigKnightVsBishopEnding, KnightVsBishopEndingBoard, EndingEvalStandIn>;
-using KnightEndingConfig = EndingConfig<kConfigKnightEnding, KnightEndingBoard, EndingEvalStandIn>;
+using PawnEndingConfig = EndingConfig<kConfigPawnEnding, PawnEndingLayer>;
+using BishopEndingConfig = EndingConfig<kConfigBishopEnding, BishopEndingLayer>;
+using BishopVsKnightEndingConfig = EndingConfig<kConfigBishopVsKnightEnding, BishopVsKnightEndingLayer>;
+using KnightVsBishopEndingConfig = EndingConfig<kConfigKnightVsBishopEnding, KnightVsBishopEndingLayer>;
+using KnightEndingConfig = EndingConfig<kConfigKnightEnding, KnightEndingLayer>;
 // queen_ending moves on pawn_ending's board and extends as the general search.
-using QueenEndingConfig = EndingConfig<kConfigQueenEnding, PawnEndingBoard, EndingEvalStandIn, true>;
-using RookEndingConfig = EndingConfig<kConfigRookEnding, RookEndingBoard, EndingEvalStandIn>;
-using RookBishopEndingConfig = EndingConfig<kConfigRookBishopEnding, RookBishopEndingBoard, EndingEvalStandIn>;
-using RookKnightEndingConfig = EndingConfig<kConfigRookKnightEnding, RookKnightEndingBoard, EndingEvalStandIn>;
+using QueenEndingConfig = EndingConfig<kConfigQueenEnding, QueenEndingLayer, true>;
+using RookEndingConfig = EndingConfig<kConfigRookEnding, RookEndingLayer>;
+using RookBishopEndingConfig = EndingConfig<kConfigRookBishopEnding, RookBishopEndingLayer>;
+using RookKnightEndingConfig = EndingConfig<kConfigRookKnightEnding, RookKnightEndingLayer>;
 
 // castling_rights and mixed: the ending core's score model and root over the
 // general board (restricted promotions), without tablebase probes, with
@@ -93,17 +89,17 @@ struct CastlingRightsRules : EndingRules {
   static constexpr bool kTbHitsField = false;
 };
 
-struct CastlingRightsConfig : CastlingRightsRules, ConfigStatics<kConfigCastlingRights> {
-  using Board = RestrictedBoard;
-  using Eval = CastlingRightsEval;
+struct CastlingRightsConfig : CastlingRightsRules, ConfigStatics<kConfigCastlingRights, CastlingRightsLayer> {
+  using ConfigStatics::Board;
+  using ConfigStatics::Eval;
   using ConfigStatics::history;
   using ConfigStatics::quiet_order;
   using ConfigStatics::contempt;
 };
 
-struct MixedConfig : CastlingRightsRules, ConfigStatics<kConfigMixed> {
-  using Board = MixedBoard;
-  using Eval = MixedEval;
+struct MixedConfig : CastlingRightsRules, ConfigStatics<kConfigMixed, MixedLayer> {
+  using ConfigStatics::Board;
+  using ConfigStatics::Eval;
   using ConfigStatics::history;
   using ConfigStatics::quiet_order;
   using ConfigStatics::contempt;
@@ -113,11 +109,11 @@ struct MixedConfig : CastlingRightsRules, ConfigStatics<kConfigMixed> {
 // of castling_rights, with the general null-move material, the root window
 // +-31000 and no mate text; its quiet moves and its root moves are ordered
 // by the node counter, so that each worker process goes its own way.
-struct WorkerConfig : CastlingRightsRules, ConfigStatics<kConfigWorker> {
+struct WorkerConfig : CastlingRightsRules {
   using Board = RestrictedBoard;
   using Eval = WorkerEval;
-  using ConfigStatics::history;
-  using ConfigStatics::contempt;
+  static HistoryTable& history() { return worker_history; }
+  static i32 contempt() { return search_settings.contempt_copies[kConfigWorker]; }
   static WorkerQuietOrder quiet_order() {
     return WorkerQuietOrder{static_cast<u32>(search_status.node_countdown), team_process_count()};
   }

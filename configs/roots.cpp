@@ -5,7 +5,7 @@
 
 namespace orvex {
 
-HistoryTable config_history_tables[kSearchConfigTotal];
+HistoryTable worker_history;
 MultiPvLines worker_multipv_lines;
 u32 worker_multipv_count = 0;
 
