@@ -6,6 +6,8 @@
 // which the general count passes min-nodes (default 3000000); each count is
 // run three times, alternating, and the fastest run is kept.  The layers leave
 // out rook promotions, so their counts can be lower where a pawn promotes.
+// A second table times the layer's evaluation beside the general one at every
+// node of a walk through the same positions (the walk's own time taken off).
 #include <algorithm>
 #include <chrono>
 #include <cinttypes>
@@ -100,6 +102,62 @@ void bench_class(const ClassPositions& cls, u64 min_nodes, Totals& general_total
   layer_total.seconds += layer.seconds;
 }
 
+// Every evaluation's result is stored here, so that none is left out.
+volatile i32 evaluation_sink;
+
+// Walks every move path of the depth with the general functions and calls
+// `visit` at every node.
+template <class F>
+u64 walk(int depth, F& visit) {
+  visit();
+  if (depth == 0) return 1;
+  SearchMove moves[kMaxMoves];
+  generate_all_moves(moves);
+  const Colour mover = current_position.side_to_move;
+  u64 nodes = 1;
+  for (const SearchMove* m = moves; *m; ++m) {
+    UndoRecord u;
+    make_move(*m, u);
+    if (!king_attacked(mover)) nodes += walk(depth - 1, visit);
+    unmake_move(*m, u);
+  }
+  return nodes;
+}
+
+template <class F>
+double timed_walk(const char* fen, int depth, F visit, u64& nodes) {
+  parse_fen(fen);
+  const auto start = std::chrono::steady_clock::now();
+  nodes = walk(depth, visit);
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+template <class Layer>
+void bench_evaluation(const ClassPositions& cls, Totals& general_total, Totals& layer_total) {
+  double general = 0, layer = 0;
+  u64 nodes = 0;
+  PlyRecord rec{};
+  for (const char* fen : cls.fens) {
+    double best_walk = 1e9, best_general = 1e9, best_layer = 1e9;
+    u64 n = 0;
+    for (int run = 0; run < 3; ++run) {
+      best_walk = std::min(best_walk, timed_walk(fen, 4, [] {}, n));
+      best_general = std::min(best_general, timed_walk(fen, 4, [&] { evaluation_sink = evaluate(rec) + rec.static_eval; }, n));
+      best_layer =
+          std::min(best_layer, timed_walk(fen, 4, [&] { evaluation_sink = Layer::evaluate(rec) + rec.static_eval; }, n));
+    }
+    nodes += n;
+    general += best_general - best_walk;
+    layer += best_layer - best_walk;
+  }
+  std::printf("%-24s %9" PRIu64 " evaluations   general %6.1f ns   layer %6.1f ns   time %+5.1f%%\n", cls.name,
+              nodes, 1e9 * general / nodes, 1e9 * layer / nodes, 100.0 * (layer / general - 1));
+  general_total.nodes += nodes;
+  general_total.seconds += general;
+  layer_total.nodes += nodes;
+  layer_total.seconds += layer;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -118,5 +176,20 @@ int main(int argc, char** argv) {
               " nodes %7.3f s %6.1f Mnps   time %+5.1f%%\n",
               "all", general.nodes, general.seconds, general.nodes / general.seconds / 1e6, layer.nodes,
               layer.seconds, layer.nodes / layer.seconds / 1e6, 100.0 * (layer.seconds / general.seconds - 1));
+
+  std::printf("\nevaluation at every node of the depth-4 walks\n");
+  Totals general_eval, layer_eval;
+  bench_evaluation<PawnEndingLayer>(kClasses[0], general_eval, layer_eval);
+  bench_evaluation<QueenEndingLayer>(kClasses[1], general_eval, layer_eval);
+  bench_evaluation<BishopEndingLayer>(kClasses[2], general_eval, layer_eval);
+  bench_evaluation<BishopVsKnightEndingLayer>(kClasses[3], general_eval, layer_eval);
+  bench_evaluation<KnightVsBishopEndingLayer>(kClasses[4], general_eval, layer_eval);
+  bench_evaluation<KnightEndingLayer>(kClasses[5], general_eval, layer_eval);
+  bench_evaluation<RookEndingLayer>(kClasses[6], general_eval, layer_eval);
+  bench_evaluation<RookBishopEndingLayer>(kClasses[7], general_eval, layer_eval);
+  bench_evaluation<RookKnightEndingLayer>(kClasses[8], general_eval, layer_eval);
+  std::printf("%-24s %9" PRIu64 " evaluations   general %6.1f ns   layer %6.1f ns   time %+5.1f%%\n", "all",
+              general_eval.nodes, 1e9 * general_eval.seconds / general_eval.nodes,
+              1e9 * layer_eval.seconds / layer_eval.nodes, 100.0 * (layer_eval.seconds / general_eval.seconds - 1));
   return 0;
 }
