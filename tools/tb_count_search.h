@@ -39,6 +39,9 @@ inline void build_lines() {
   }
 }
 
+// Built before main, so that every user of attacks() finds them.
+inline const bool lines_built = (build_lines(), true);
+
 inline bool adjacent(Square a, Square b) {
   const int df = int(a & 7) - int(b & 7), dr = int(a >> 3) - int(b >> 3);
   return df >= -1 && df <= 1 && dr >= -1 && dr <= 1;
@@ -242,8 +245,6 @@ inline bool largest(const TbClassDescriptor& d, int side, bool ep_region, u64* o
 
 // The count of a class and side: 0 when no legal position exists.
 inline u64 position_count(int id, int side) {
-  static const bool lines_built = (build_lines(), true);
-  (void)lines_built;
   const TbClassDescriptor& d = tb_class_descriptors[id];
   // A symmetric class numbers the second side to move as the first with the
   // colours exchanged.

@@ -22,7 +22,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: tool_tb_counts [first-class [last-class [threads]]]\n");
     return 2;
   }
-  tb_count_search::position_count(1, 0);  // builds the line tables before the threads start
   std::vector<u64> counts(2 * kTbClassCount);
   std::atomic<int> next{lo};
   std::vector<std::thread> pool;
