@@ -4,7 +4,6 @@
 // configuration, and the fall-back to the general search for a searchmoves
 // list a configuration cannot generate.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <map>
@@ -15,51 +14,20 @@
 #include "configs/choice.h"
 #include "configs/config_traits.h"
 #include "configs/roots.h"
+#include "core/position_command.h"
 #include "position/fen.h"
 #include "position/move_text.h"
+#include "search/limits.h"
 #include "search/search.h"
 #include "search/search_rules.h"
-#include "search/tt.h"
 #include "tests/data_files.h"
-#include "search/limits.h"
-#include "search/host.h"
-#include "core/position_command.h"
-#include "core/worker_team.h"
+#include "tests/search_fixture.h"
 
 namespace orvex {
 namespace {
 
-// The searches poll standard input; give them an open pipe with nothing in it.
-class IdleInput : public ::testing::Environment {
- public:
-  void SetUp() override {
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    ASSERT_GE(dup2(fds[0], 0), 0);
-    close(fds[0]);
-    writer_ = fds[1];
-  }
-  void TearDown() override { close(writer_); }
-
- private:
-  int writer_ = -1;
-};
-const ::testing::Environment* const kIdleInput = ::testing::AddGlobalTestEnvironment(new IdleInput);
-
-std::vector<TtEntry>& table_memory() {
-  static std::vector<TtEntry> memory((1u << 16) + 3);
-  return memory;
-}
-
-class ConfigSearch : public ::testing::Test {
+class ConfigSearch : public testing::SearchFixture {
  protected:
-  void SetUp() override {
-    tt_attach(table_memory().data(), table_memory().size());
-    quiet = 1;
-    process_team.process_count = 1;
-  }
-  void TearDown() override { tt_detach(); }
-
   // Searches `fen` to the shown depth with configuration `c` from a cleared
   // table; returns the counted nodes.
   static u64 search(SearchConfig c, const std::string& fen, int depth, u32 fifty = 0,

@@ -23,44 +23,14 @@
 #include "search/search_core.h"
 #include "search/tt.h"
 #include "tests/data_files.h"
+#include "tests/search_fixture.h"
 #include "uci/options.h"
 
 namespace orvex {
 namespace {
 
-// The searches poll standard input; the end of input would end the process.
-// Give them an open pipe with nothing in it.
-class IdleInput : public ::testing::Environment {
- public:
-  void SetUp() override {
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    ASSERT_GE(dup2(fds[0], 0), 0);
-    close(fds[0]);
-    writer_ = fds[1];
-  }
-  void TearDown() override { close(writer_); }
-
- private:
-  int writer_ = -1;
-};
-const ::testing::Environment* const kIdleInput = ::testing::AddGlobalTestEnvironment(new IdleInput);
-
-// 2^16 entries (1 MB) plus the three spare ones.
-std::vector<TtEntry>& table_memory() {
-  static std::vector<TtEntry> memory((1u << 16) + 3);
-  return memory;
-}
-
-class SearchTest : public ::testing::Test {
+class SearchTest : public testing::SearchFixture {
  protected:
-  void SetUp() override {
-    tt_attach(table_memory().data(), table_memory().size());
-    quiet = 1;
-    process_team.process_count = 1;
-  }
-  void TearDown() override { tt_detach(); }
-
   // Sets the position from a "position" text, as the interpreter stores it.
   static void set_position(const std::string& text) { handle_position_command(text.c_str()); }
 
