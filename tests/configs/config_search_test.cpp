@@ -19,6 +19,7 @@
 #include "position/move_text.h"
 #include "search/limits.h"
 #include "search/search.h"
+#include "search/progress.h"
 #include "search/search_rules.h"
 #include "tests/data_files.h"
 #include "tests/search_fixture.h"
@@ -187,6 +188,51 @@ TEST(ConfigRules, NullMoveClearsTheFiftyCounterOutsideGeneral) {
   EXPECT_EQ(current_position.state.fifty, 0u);
   unmake_null_move(u);
   EXPECT_EQ(current_position.state.fifty, 30u);
+}
+
+}  // namespace
+}  // namespace orvex
+
+namespace orvex {
+namespace {
+
+// What the progress lines show: mate text only in the general search; the
+// draw-score clamp in the ending, castling_rights and mixed searches unless
+// Display Draw Scores is on; "tbhits" in the general and ending lines only.
+TEST(ConfigOutput, ShownScoresAndFields) {
+  display_scale = 32;
+  search_settings.display_draw_scores = 0;
+  struct Case {
+    Score score;
+    i32 general, ending, worker;
+  };
+  // Centipawns: (32 * s) / 32 * 116 / 128.
+  const Case cases[] = {
+      {0, 0, 3, 0},     {2, 1, 3, 1},      {-2, -1, -3, -1}, {-3, -2, -3, -2},
+      {4, 3, 3, 3},     {-5, -4, -4, -4},  {500, 453, 453, 453},
+      {31000, 28093, 28093, 28093},        {31990, 5, 28990, 28990},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(shown_value<GeneralConfig>(c.score), c.general) << c.score;
+    EXPECT_EQ(shown_value<RookEndingConfig>(c.score), c.ending) << c.score;
+    EXPECT_EQ(shown_value<MixedConfig>(c.score), c.ending) << c.score;
+    EXPECT_EQ(shown_value<WorkerConfig>(c.score), c.worker) << c.score;
+    EXPECT_STREQ(shown_unit<RookEndingConfig>(c.score), "cp");
+    EXPECT_STREQ(shown_unit<WorkerConfig>(c.score), "cp");
+  }
+  EXPECT_STREQ(shown_unit<GeneralConfig>(31990), "mate");
+  search_settings.display_draw_scores = 1;
+  EXPECT_EQ(shown_value<RookEndingConfig>(0), 0);
+  EXPECT_EQ(shown_value<RookEndingConfig>(-2), -1);
+  search_settings.display_draw_scores = 0;
+
+  search_status.tb_hits = 5;
+  search_status.node_batches = 10;
+  EXPECT_STREQ(progress_fields(GeneralConfig::kTbHitsField).tbhits, "tbhits 5 ");
+  EXPECT_STREQ(progress_fields(RookEndingConfig::kTbHitsField).tbhits, "tbhits 5 ");
+  EXPECT_STREQ(progress_fields(CastlingRightsConfig::kTbHitsField).tbhits, "");
+  EXPECT_STREQ(progress_fields(WorkerConfig::kTbHitsField).tbhits, "");
+  search_status.tb_hits = 0;
 }
 
 }  // namespace
