@@ -6,6 +6,7 @@
 
 #include "position/position.h"
 #include "position/types.h"
+#include "tablebases/probe.h"
 
 namespace orvex {
 
@@ -15,7 +16,7 @@ constexpr Score kDrawScore = 0;
 constexpr Score kMateScore = 32000;         // mated at ply p scores p - 32000
 constexpr Score kMateThreshold = 31000;     // at or beyond: mate-class
 constexpr Score kTbScoreThreshold = 31700;  // beyond: tablebase distance scores
-constexpr Score kTbUnknown = 32767;         // table position without a result
+// kTbUnknown (32767, a table position without a result) comes with the probe.
 constexpr Score kNoLineScore = 32500;       // MultiPV record without a line
 constexpr Score kNoMoveScore = -32500;      // best score before the first move
 

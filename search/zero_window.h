@@ -8,10 +8,10 @@
 #include "position/legality.h"
 #include "position/move_picker.h"
 #include "search/qsearch.h"
-#include "search/search_rules.h"
-#include "search/tb_probe.h"
-#include "search/limits.h"
 #include "search/host.h"
+#include "search/limits.h"
+#include "search/search_rules.h"
+#include "tablebases/probe.h"
 
 namespace orvex {
 

@@ -189,6 +189,10 @@ i32 probe_table(int cls, u32 side, u64 index) {
   if (tb_class_facts[cls].flags & kTbSymmetric) side = 0;
   const TbRegistration& reg = tb_registry[cls];
   if (slot_count == 0 || !reg.has_buckets[side]) return kTbUnknown;
+  // A number beyond the table (which only an impossible position gets) has
+  // no value; it is no fault of the file, which stays registered.
+  const u64 count = tb_class_facts[cls].position_count[side];
+  if (count != 0 && index >= count) return kTbUnknown;
   if (tb_class_facts[cls].flags & kTbTwoByteValues) {
     const u32 block = static_cast<u32>(index >> 12);
     const u32 offset = 2 * static_cast<u32>(index & 4095);

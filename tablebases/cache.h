@@ -3,13 +3,13 @@
 // order; and the table values read through it.
 #pragma once
 #include "position/types.h"
+#include "tablebases/probe.h"
 #include "tablebases/registry.h"
 
 namespace orvex {
 
 constexpr u32 kTbSlotBytes = 8284;     // slot record and data area
 constexpr u32 kTbSlotDataBytes = 8228;  // one block and slack for the decoder
-constexpr i32 kTbUnknown = 32767;       // no value
 
 struct TbCacheSlot {
   i32 cls;

@@ -8,6 +8,7 @@
 
 #include "platform/platform.h"
 #include "tablebases/cache.h"
+#include "tablebases/material.h"
 
 namespace orvex {
 
@@ -160,6 +161,11 @@ i32 register_table_file(const char* directory, int cls, int side, int extent) {
     }
   }
 
+  if (!insert_material_class(facts)) {
+    char text[kTbPathBytes + 32];
+    std::snprintf(text, sizeof text, "*** Unable to register %s\n", chosen.c_str());
+    tb_fatal(text);
+  }
   char* copy = static_cast<char*>(std::malloc(chosen.size() + 1));
   if (!copy) fatal_out_of_memory(chosen.size() + 1);
   std::memcpy(copy, chosen.c_str(), chosen.size() + 1);

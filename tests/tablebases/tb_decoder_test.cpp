@@ -10,14 +10,14 @@
 
 #include "platform/platform.h"
 #include "tablebases/compressed.h"
-#include "tb_encoder.h"
+#include "tools/tbgen/encoder.h"
 #include "tb_test_dir.h"
 
 namespace orvex {
 namespace {
 
-using testing::BitWriter;
-using testing::tb_reseal_header;
+using tbgen::BitWriter;
+using tbgen::reseal_header;
 
 // A reader over a copy of the writer's bytes with the slack zeroed.
 struct Stream {
@@ -54,7 +54,7 @@ std::vector<u32> decode_with(const std::vector<u8>& lengths, const std::vector<u
   l.resize(1024, 0);
   *err = tb_build_table(*table, l.data());
   if (*err) return {};
-  const std::vector<u32> codes = testing::canonical_codes(l);
+  const std::vector<u32> codes = tbgen::canonical_codes(l);
   BitWriter w;
   for (u32 s : symbols) w.put(codes[s], l[s]);
   Stream st(w);
@@ -66,7 +66,7 @@ std::vector<u32> decode_with(const std::vector<u8>& lengths, const std::vector<u
 TEST(TbHuffmanTable, CanonicalCodesDecode) {
   u32 err;
   // Lengths 1, 2, 3, 3 are the codes 0, 10, 110, 111.
-  EXPECT_EQ(testing::canonical_codes({1, 2, 3, 3}), (std::vector<u32>{0, 2, 6, 7}));
+  EXPECT_EQ(tbgen::canonical_codes({1, 2, 3, 3}), (std::vector<u32>{0, 2, 6, 7}));
   EXPECT_EQ(decode_with({1, 2, 3, 3}, {3, 0, 2, 1, 1, 0, 3}, &err), (std::vector<u32>{3, 0, 2, 1, 1, 0, 3}));
   EXPECT_EQ(err, 0u);
   // Two symbols of length 1: the lower has code 0.
@@ -86,7 +86,7 @@ TEST(TbHuffmanTable, CanonicalCodesDecode) {
   // Every symbol used, lengths from a skewed distribution (codes beyond 13 bits).
   std::vector<u64> freq(1024);
   for (u32 s = 0; s < 1024; ++s) freq[s] = 1 + (s < 8 ? 1u << 20 : 0);
-  const std::vector<u8> wide = testing::huffman_lengths(freq, 31);
+  const std::vector<u8> wide = tbgen::huffman_lengths(freq, 31);
   EXPECT_GT(*std::max_element(wide.begin(), wide.end()), 13);
   std::vector<u32> every(1024);
   for (u32 s = 0; s < 1024; ++s) every[s] = (s * 389) % 1024;
@@ -133,9 +133,9 @@ TEST(TbCodeLengths, StreamsRoundTrip) {
     std::vector<u64> freq(1024, 0);
     const u32 used = 2 + rng() % 1000;
     for (u32 i = 0; i < used; ++i) freq[rng() % 1024] += 1 + (rng() % 3 == 0 ? rng() % 100000 : rng() % 10);
-    const std::vector<u8> lengths = testing::huffman_lengths(freq, 31);
+    const std::vector<u8> lengths = tbgen::huffman_lengths(freq, 31);
     BitWriter w;
-    testing::write_code_lengths(w, lengths);
+    tbgen::write_code_lengths(w, lengths);
     Stream s(w);
     std::vector<u8> got(1024, 99);
     ASSERT_EQ(tb_read_code_lengths(s.r, got.data(), 1024), 0u) << round;
@@ -179,7 +179,7 @@ TEST(TbCodeLengths, RunsMustEndWithinTheCount) {
   // symbols, then change the stream's count: reading 1000 must fail.
   std::vector<u8> tens(1024, 10);
   BitWriter w;
-  testing::write_code_lengths(w, tens);
+  tbgen::write_code_lengths(w, tens);
   Stream s(w);
   std::vector<u8> out(1024);
   EXPECT_EQ(tb_read_code_lengths(s.r, out.data(), 1024), 0u);
@@ -190,7 +190,7 @@ TEST(TbCodeLengths, RunsMustEndWithinTheCount) {
 // Decodes a hand-made block with a code in which every symbol has length 10.
 struct HandBlock {
   std::vector<u8> lengths = std::vector<u8>(1024, 10);
-  std::vector<u32> codes = testing::canonical_codes(lengths);
+  std::vector<u32> codes = tbgen::canonical_codes(lengths);
   BitWriter w;
   void literal(u8 b) { w.put(codes[b], 10); }
   void match(u32 slot, u32 c, u32 extra = 0, u32 extra_bits = 0) {
@@ -265,7 +265,7 @@ TEST(TbBlockDecoder, MatchesCopyAsTheFormatSays) {
 u32 open_bytes(const std::vector<u8>& bytes, TbCompressedFile** f, int* fd_out = nullptr) {
   static testing::TempTableDir dir;
   const std::string path = dir.file("t.emd");
-  testing::write_file(path, bytes);
+  tbgen::write_file(path, bytes);
   const int fd = platform::open_read_only(path.c_str());
   EXPECT_GE(fd, 0);
   const u32 err = tb_open_compressed_table(fd, f);
@@ -307,7 +307,7 @@ TEST(TbCompressedFile, RoundTripsWithEveryKindOfBlock) {
   struct Case {
     const char* what;
     std::size_t size;
-    testing::TbEncodeOptions options;
+    tbgen::EncodeOptions options;
   } cases[] = {
       {"mixed blocks, short last block", 37 * 8192 + 100, {}},
       {"every block raw", 20 * 8192, {.raw_blocks = true}},
@@ -316,8 +316,8 @@ TEST(TbCompressedFile, RoundTripsWithEveryKindOfBlock) {
   };
   for (const Case& c : cases) {
     const std::vector<u8> table = sample_table(c.size, 11);
-    testing::TbEncodedLayout layout;
-    const std::vector<u8> bytes = testing::tb_encode_table(table, c.options, &layout);
+    tbgen::EncodedLayout layout;
+    const std::vector<u8> bytes = tbgen::encode_table(table, c.options, &layout);
     TbCompressedFile* f;
     int fd;
     ASSERT_EQ(open_bytes(bytes, &f, &fd), 0u) << c.what;
@@ -338,7 +338,7 @@ TEST(TbCompressedFile, AllZeroLengthsDecodeToZeros) {
   const std::vector<u8> table(3 * 8192, 0);
   TbCompressedFile* f;
   int fd;
-  ASSERT_EQ(open_bytes(testing::tb_encode_table(table, {.zero_lengths = true}), &f, &fd), 0u);
+  ASSERT_EQ(open_bytes(tbgen::encode_table(table, {.zero_lengths = true}), &f, &fd), 0u);
   std::vector<u8> got;
   EXPECT_EQ(read_all(*f, fd, &got), 0u);
   EXPECT_TRUE(got == table);
@@ -352,18 +352,18 @@ void put32(std::vector<u8>& v, std::size_t at, u32 x) {
 
 TEST(TbCompressedFile, HeaderFaultsAreReported) {
   const std::vector<u8> table = sample_table(30 * 8192 + 5, 3);
-  testing::TbEncodedLayout layout;
-  const std::vector<u8> good = testing::tb_encode_table(table, {}, &layout);
+  tbgen::EncodedLayout layout;
+  const std::vector<u8> good = tbgen::encode_table(table, {}, &layout);
   struct Case {
     const char* what;
-    void (*change)(std::vector<u8>&, const testing::TbEncodedLayout&);
+    void (*change)(std::vector<u8>&, const tbgen::EncodedLayout&);
     u32 kind;  // 0: opens
   } cases[] = {
       {"banner first byte", [](auto& v, auto&) { v[0] = 0; }, kTbReadError},
       {"banner character not printable", [](auto& v, auto&) { v[30] = 0x07; }, kTbReadError},
       {"banner CR", [](auto& v, auto&) { v[58] = ' '; }, kTbReadError},
       {"banner last zero byte", [](auto& v, auto&) { v[63] = 1; }, kTbReadError},
-      {"another banner text", [](auto& v, auto&) { v[10] = 'Q'; tb_reseal_header(v); }, 0},
+      {"another banner text", [](auto& v, auto&) { v[10] = 'Q'; reseal_header(v); }, 0},
       {"header size 83", [](auto& v, auto&) { put32(v, 64, 83); }, kTbBrokenFile},
       {"header size past the file", [](auto& v, auto&) { put32(v, 64, 0xFFFFFF00u); }, kTbReadError},
       {"block bits 17", [](auto& v, auto&) { v[70] = 17; }, kTbBrokenFile},
@@ -371,12 +371,12 @@ TEST(TbCompressedFile, HeaderFaultsAreReported) {
       {"format word", [](auto& v, auto&) { v[79] ^= 1; }, kTbBrokenFile},
       {"byte 68 (checksum no longer matches)", [](auto& v, auto&) { v[68] = 1; }, kTbBrokenFile},
       {"block checksum", [](auto& v, auto&) { v[85] ^= 0x10; }, kTbBrokenFile},
-      {"block checksum, resealed", [](auto& v, auto&) { v[85] ^= 0x10; tb_reseal_header(v); }, 0},
+      {"block checksum, resealed", [](auto& v, auto&) { v[85] ^= 0x10; reseal_header(v); }, 0},
       {"packed sizes", [](auto& v, auto& l) { v[l.sizes_at + 2] ^= 4; }, kTbBrokenFile},
       {"code lengths", [](auto& v, auto& l) { v[l.lengths_at + 3] ^= 0x40; }, kTbBrokenFile},
       {"header checksum", [](auto& v, auto& l) { v[l.header_size - 1] ^= 1; }, kTbBrokenFile},
-      {"no blocks", [](auto& v, auto&) { put32(v, 72, 0); tb_reseal_header(v); }, kTbBrokenFile},
-      {"block count beyond the header", [](auto& v, auto&) { put32(v, 72, 0x20000000); tb_reseal_header(v); },
+      {"no blocks", [](auto& v, auto&) { put32(v, 72, 0); reseal_header(v); }, kTbBrokenFile},
+      {"block count beyond the header", [](auto& v, auto&) { put32(v, 72, 0x20000000); reseal_header(v); },
        kTbBrokenFile},
       {"code lengths run into the checksum",
        [](auto& v, auto& l) {
@@ -384,7 +384,7 @@ TEST(TbCompressedFile, HeaderFaultsAreReported) {
          std::vector<u8> cut(v.begin(), v.begin() + l.lengths_at + 2);
          cut.resize(cut.size() + 4);
          put32(cut, 64, static_cast<u32>(cut.size()));
-         tb_reseal_header(cut);
+         reseal_header(cut);
          v = cut;
        },
        kTbBrokenFile},
@@ -406,8 +406,8 @@ TEST(TbCompressedFile, HeaderFaultsAreReported) {
 
 TEST(TbCompressedFile, DamagedBlocksAreReportedNotRead) {
   const std::vector<u8> table = sample_table(24 * 8192, 5);
-  testing::TbEncodedLayout layout;
-  std::vector<u8> bytes = testing::tb_encode_table(table, {}, &layout);
+  tbgen::EncodedLayout layout;
+  std::vector<u8> bytes = tbgen::encode_table(table, {}, &layout);
   // Garbage over every coded block; and the file cut inside its last block.
   for (u32 b = 0; b + 1 < layout.block_at.size(); ++b)
     if (layout.stored[b] != 8192)
@@ -429,7 +429,7 @@ TEST(TbCompressedFile, DamagedBlocksAreReportedNotRead) {
   tb_free_compressed_table(f);
   platform::close_fd(fd);
 
-  std::vector<u8> cut = testing::tb_encode_table(table, {}, &layout);
+  std::vector<u8> cut = tbgen::encode_table(table, {}, &layout);
   cut.resize(layout.block_at[layout.block_at.size() - 2] + 3);
   ASSERT_EQ(open_bytes(cut, &f, &fd), 0u);
   EXPECT_EQ(tb_error_kind(read_all(*f, fd, nullptr)), kTbReadError);
@@ -443,15 +443,15 @@ TEST(TbCompressedFile, DamagedBlocksAreReportedNotRead) {
 // read or written outside the buffers.
 TEST(TbCompressedFile, RandomByteFlipsNeverReadOutside) {
   const std::vector<u8> table = sample_table(20 * 8192 + 77, 9);
-  const std::vector<u8> good = testing::tb_encode_table(table, {.every_symbol = true});
-  const std::vector<u8> good_raw = testing::tb_encode_table(table, {});
+  const std::vector<u8> good = tbgen::encode_table(table, {.every_symbol = true});
+  const std::vector<u8> good_raw = tbgen::encode_table(table, {});
   std::mt19937 rng(2024);
   u32 opened = 0, failed_blocks = 0;
   for (int round = 0; round < 300; ++round) {
     std::vector<u8> v = round % 2 ? good : good_raw;
     const int flips = 1 + static_cast<int>(rng() % 8);
     for (int k = 0; k < flips; ++k) v[rng() % v.size()] ^= static_cast<u8>(1 + rng() % 255);
-    if (round % 3 == 0) tb_reseal_header(v);  // damage the header checks cannot see
+    if (round % 3 == 0) reseal_header(v);  // damage the header checks cannot see
     TbCompressedFile* f;
     int fd;
     if (open_bytes(v, &f, &fd) == 0) {

@@ -11,7 +11,7 @@
 #include "platform/platform.h"
 #include "tablebases/cache.h"
 #include "tablebases/registry.h"
-#include "tb_encoder.h"
+#include "tools/tbgen/encoder.h"
 #include "tb_test_dir.h"
 
 namespace orvex {
@@ -68,11 +68,11 @@ class TbFiles : public ::testing::Test {
 
 TEST_F(TbFiles, FindsEveryNameForm) {
   const u64 kpk_size = tb_class_facts[1].position_count[0];
-  const std::vector<u8> packed = testing::tb_encode_table(std::vector<u8>(kpk_size, 0));
+  const std::vector<u8> packed = tbgen::encode_table(std::vector<u8>(kpk_size, 0));
   for (const char* name : {"kpk.nbw", "kpk.nbw.emd", "kpk_nbw.emd", "kpk_nbw_emd", "kpknbw.emd"}) {
     TempTableDir d;
     if (std::strcmp(name, "kpk.nbw") == 0) make_sparse(d.file(name), kpk_size);
-    else testing::write_file(d.file(name), packed);
+    else tbgen::write_file(d.file(name), packed);
     EXPECT_EQ(reg(d.path), 3u) << name;
     ASSERT_NE(path_of(1, 0), nullptr) << name;
     EXPECT_EQ(std::string(path_of(1, 0)), d.file(name)) << name;
@@ -81,8 +81,8 @@ TEST_F(TbFiles, FindsEveryNameForm) {
   }
   // A six-man class has no fifth form; a split class only the first two.
   TempTableDir d;
-  testing::write_file(d.file("knnknnnbw.emd"), packed);
-  testing::write_file(d.file("kqpkqp_0_nbw.emd"), packed);
+  tbgen::write_file(d.file("knnknnnbw.emd"), packed);
+  tbgen::write_file(d.file("kqpkqp_0_nbw.emd"), packed);
   EXPECT_EQ(reg(d.path), 0u);
   EXPECT_EQ(path_of(class_of("knnknn"), 0), nullptr);
   make_sparse(d.file("kqpkqp.a.nbw"), 1000);
@@ -138,19 +138,19 @@ TEST_F(TbFiles, UnusableFilesEndTheProcessWithTheirMessage) {
               "^\\*\\*\\* " + d.file("kpk.nbw") + " corrupted 81664 81664 81663\n$");
 
   TempTableDir c;
-  testing::write_file(c.file("kpk.nbw.emd"), testing::tb_encode_table(std::vector<u8>(81664, 1), {.block_bits = 16}));
+  tbgen::write_file(c.file("kpk.nbw.emd"), tbgen::encode_table(std::vector<u8>(81664, 1), {.block_bits = 16}));
   EXPECT_EXIT(register_expecting_exit(c.path), ::testing::ExitedWithCode(1),
               "^\\*\\*\\* " + c.file("kpk.nbw.emd") + ": Unsupported block size 65536\n$");
-  std::vector<u8> packed = testing::tb_encode_table(std::vector<u8>(81664, 1));
+  std::vector<u8> packed = tbgen::encode_table(std::vector<u8>(81664, 1));
   packed[100] ^= 1;
-  testing::write_file(c.file("kpk.nbw.emd"), packed);
+  tbgen::write_file(c.file("kpk.nbw.emd"), packed);
   EXPECT_EXIT(register_expecting_exit(c.path), ::testing::ExitedWithCode(1),
               "^\\*\\*\\* Unable to read " + c.file("kpk.nbw.emd") + " - file broken\n$");
   packed[0] = 1;
-  testing::write_file(c.file("kpk.nbw.emd"), packed);
+  tbgen::write_file(c.file("kpk.nbw.emd"), packed);
   EXPECT_EXIT(register_expecting_exit(c.path), ::testing::ExitedWithCode(1),
               "^\\*\\*\\* Unable to read " + c.file("kpk.nbw.emd") + " - read error\n$");
-  testing::write_file(c.file("kpk.nbw.emd"), testing::tb_encode_table(std::vector<u8>(81665, 1)));
+  tbgen::write_file(c.file("kpk.nbw.emd"), tbgen::encode_table(std::vector<u8>(81665, 1)));
   EXPECT_EXIT(register_expecting_exit(c.path), ::testing::ExitedWithCode(1),
               "^\\*\\*\\* " + c.file("kpk.nbw.emd") + " corrupted 81664 81664 81665\n$");
 }
@@ -271,8 +271,8 @@ TEST_F(TbFiles, CompressedAndRawCopiesAnswerAlike) {
     std::vector<u8> t(n);
     for (u64 i = 0; i < n; ++i) t[i] = static_cast<u8>((i / 50) % 7 == 0 ? (i * 31 + side) % 256 : (i / 300) % 5);
     const char* ext = side ? "kpk.nbb" : "kpk.nbw";
-    testing::write_file(raw.file(ext), t);
-    testing::write_file(packed.file(std::string(ext) + ".emd"), testing::tb_encode_table(t));
+    tbgen::write_file(raw.file(ext), t);
+    tbgen::write_file(packed.file(std::string(ext) + ".emd"), tbgen::encode_table(t));
   }
   std::vector<i32> want[2];
   ASSERT_EQ(reg(raw.path), 3u);
@@ -308,9 +308,9 @@ TEST_F(TbFiles, OffsetsBeyondFourGigabytes) {
   TempTableDir c;
   const u64 n = (count + 8191) / 8192;
   const u32 last = static_cast<u32>(count - (n - 1) * 8192);
-  const std::vector<u8> header = testing::tb_encode_raw_header(n, last);
+  const std::vector<u8> header = tbgen::encode_raw_header(n, last);
   const std::string path = c.file("kbnkbn.nbw.emd");
-  testing::write_file(path, header);
+  tbgen::write_file(path, header);
   make_sparse(path, header.size() + count);
   {
     const int fd = open(path.c_str(), O_WRONLY);

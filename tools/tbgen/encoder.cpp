@@ -1,4 +1,4 @@
-#include "tb_encoder.h"
+#include "tools/tbgen/encoder.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -7,7 +7,7 @@
 
 #include "tablebases/compressed.h"
 
-namespace orvex::testing {
+namespace orvex::tbgen {
 
 const char kTestBanner[59] = "Orvex test tables: blocks of canonical codes, 24 distances";
 static_assert(sizeof kTestBanner == 59);
@@ -242,13 +242,13 @@ void put_be32(std::vector<u8>& v, u64 at, u32 x) {
 
 }  // namespace
 
-void tb_reseal_header(std::vector<u8>& file) {
+void reseal_header(std::vector<u8>& file) {
   const u64 h = (u64{file[64]} << 24) | (u64{file[65]} << 16) | (u64{file[66]} << 8) | file[67];
   put_be32(file, h - 4, tb_checksum(file.data(), h - 4));
 }
 
-std::vector<u8> tb_encode_table(const std::vector<u8>& table, const TbEncodeOptions& options,
-                                TbEncodedLayout* layout) {
+std::vector<u8> encode_table(const std::vector<u8>& table, const EncodeOptions& options,
+                                EncodedLayout* layout) {
   const u32 L = options.block_bits;
   const u64 block = u64{1} << L;
   const u64 n = table.empty() ? 1 : (table.size() + block - 1) / block;
@@ -315,7 +315,7 @@ std::vector<u8> tb_encode_table(const std::vector<u8>& table, const TbEncodeOpti
   file.resize(file.size() + 4);
   const u64 header = file.size();
   put_be32(file, 64, static_cast<u32>(header));
-  tb_reseal_header(file);
+  reseal_header(file);
   if (layout) {
     layout->header_size = header;
     layout->sizes_at = sizes_at;
@@ -335,7 +335,7 @@ std::vector<u8> tb_encode_table(const std::vector<u8>& table, const TbEncodeOpti
   return file;
 }
 
-std::vector<u8> tb_encode_raw_header(u64 n, u32 last) {
+std::vector<u8> encode_raw_header(u64 n, u32 last) {
   BitWriter sizes;
   for (u64 b = 0; b <= n; ++b) sizes.put(b + 1 >= n ? last & 8191 : 0, 13);
   for (i32 d : kDistances) sizes.put(static_cast<u64>(d) & 8191, 13);
@@ -351,7 +351,7 @@ std::vector<u8> tb_encode_raw_header(u64 n, u32 last) {
   file.push_back(0x80);  // the code lengths: flag bit 1, all zero
   file.resize(file.size() + 4);
   put_be32(file, 64, static_cast<u32>(file.size()));
-  tb_reseal_header(file);
+  reseal_header(file);
   return file;
 }
 
@@ -362,4 +362,4 @@ void write_file(const std::string& path, const std::vector<u8>& bytes) {
   std::fclose(f);
 }
 
-}  // namespace orvex::testing
+}  // namespace orvex::tbgen

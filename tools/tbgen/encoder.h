@@ -1,16 +1,17 @@
-// A test-only writer of compressed table files: canonical Huffman codes over
-// literals and matches at 24 fixed distances, the code lengths sent through
-// two pre-codes with runs and repeats, a header closed by its checksum.  It
-// shares no code with the reader but the checksum, which has its own test.
+// A writer of compressed table files, for the project's own tables and the
+// tests: canonical Huffman codes over literals and matches at 24 fixed
+// distances, the code lengths sent through two pre-codes with runs and
+// repeats, a header closed by its checksum.  It shares no code with the
+// reader but the checksum, which has its own test.
 #pragma once
 #include <string>
 #include <vector>
 
 #include "position/types.h"
 
-namespace orvex::testing {
+namespace orvex::tbgen {
 
-struct TbEncodeOptions {
+struct EncodeOptions {
   bool raw_blocks = false;    // store every block raw
   bool zero_lengths = false;  // send the main code as all zero lengths (every block decodes to zeros)
   bool every_symbol = false;  // give every one of the 1024 symbols a code (long codes)
@@ -18,7 +19,7 @@ struct TbEncodeOptions {
 };
 
 // Where the parts of an encoded file lie (byte offsets).
-struct TbEncodedLayout {
+struct EncodedLayout {
   u64 header_size = 0;
   u64 sizes_at = 0;    // packed sizes
   u64 lengths_at = 0;  // code-length stream
@@ -30,16 +31,16 @@ struct TbEncodedLayout {
 // The banner the writer puts in front of every file.
 extern const char kTestBanner[59];
 
-std::vector<u8> tb_encode_table(const std::vector<u8>& table, const TbEncodeOptions& options = {},
-                                TbEncodedLayout* layout = nullptr);
+std::vector<u8> encode_table(const std::vector<u8>& table, const EncodeOptions& options = {},
+                                EncodedLayout* layout = nullptr);
 
 // The header of a file of n blocks all stored raw, the last `last` bytes
 // long, with no code (every length 0): for files whose blocks are left as
 // holes of a sparse file.
-std::vector<u8> tb_encode_raw_header(u64 n, u32 last);
+std::vector<u8> encode_raw_header(u64 n, u32 last);
 
 // Writes the header checksum again after a test changed header bytes.
-void tb_reseal_header(std::vector<u8>& file);
+void reseal_header(std::vector<u8>& file);
 
 // Bit writer, most significant bit first.
 struct BitWriter {
@@ -59,4 +60,4 @@ void write_code_lengths(BitWriter& w, const std::vector<u8>& lengths);
 
 void write_file(const std::string& path, const std::vector<u8>& bytes);
 
-}  // namespace orvex::testing
+}  // namespace orvex::tbgen

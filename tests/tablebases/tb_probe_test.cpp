@@ -1,0 +1,127 @@
+// The probe of the current position on the project's generated tables, the
+// score conversion and the cache size.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "position/fen.h"
+#include "position/position.h"
+#include "tablebases/cache.h"
+#include "tablebases/probe.h"
+#include "tablebases/registry.h"
+#include "tb_test_dir.h"
+
+namespace orvex {
+namespace {
+
+TEST(TbScore, TableValuesBecomeScores) {
+  struct Case {
+    i32 value;
+    bool has;
+    i32 score;
+  } cases[] = {
+      {0, true, 0},           {32766, true, 31998},   {32641, true, 31748},  {32640, true, 31746},
+      {-32766, true, -32000}, {-32641, true, -31750}, {-32640, true, -31748}, {-32639, true, -31746},
+      {kTbUnknown, false, 0}, {100, false, 0},        {-100, false, 0},      {16767, false, 0},
+      {16768, true, 2},       {-16767, true, -2},     {-32767, false, 0},    {-32768, false, 0},
+  };
+  for (const Case& c : cases) {
+    i32 s = 12345;
+    EXPECT_EQ(tb_value_to_score(c.value, &s), c.has) << c.value;
+    if (c.has) {
+      EXPECT_EQ(s, c.score) << c.value;
+    }
+  }
+}
+
+TEST(TbCacheSize, ClampsAndKeepsSlots) {
+  struct Case {
+    u32 mb;
+    u32 bytes;
+    u32 slots;
+  } cases[] = {{1, 1u << 20, 126}, {0, 1u << 20, 126}, {4, 4u << 20, 506}, {300, 256u << 20, (256u << 20) / 8284}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(set_tb_cache_size(c.mb), 1u) << c.mb;
+    EXPECT_EQ(tb_cache_bytes, c.bytes) << c.mb;
+    EXPECT_EQ(tb_cache_slot_count(), c.slots) << c.mb;
+  }
+  set_tb_cache_size(1);
+}
+
+// Probes on the tables the build generated with orvex-tbgen.
+class TbProbe : public ::testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override {
+    set_tb_cache_size(1);
+    ASSERT_EQ(init_tablebases((std::string(ORVEX_TABLES_DIR) + "/" + GetParam()).c_str()), 3u);
+  }
+  void TearDown() override { init_tablebases("/nonexistent"); }
+  static i32 probe(const char* fen, bool* found) {
+    parse_fen(fen);
+    i32 s = 99999;
+    *found = probe_tablebases(&s) == 1;
+    return s;
+  }
+};
+
+TEST_P(TbProbe, ScoresFromTheSideToMove) {
+  constexpr i32 kAnyWin = 1;  // a mate in some moves
+  struct Case {
+    const char* fen;
+    bool found;
+    i32 score;
+  } cases[] = {
+      // Mate in 1 for the side to move, both colours (the second through the
+      // colour-swapped lookup).
+      {"k7/8/1K6/8/8/8/7Q/8 w - - 0 1", true, 31998},
+      {"K7/8/1k6/8/8/8/7q/8 b - - 0 1", true, 31998},
+      // Checkmated: lost now.
+      {"k6Q/8/1K6/8/8/8/8/8 b - - 0 1", true, -32000},
+      {"K6q/8/1k6/8/8/8/8/8 w - - 0 1", true, -32000},
+      // Bare bishop or knight: draws are results too.
+      {"8/8/3k4/8/8/2KB4/8/8 w - - 0 1", true, 0},
+      {"8/8/3k4/8/8/2KN4/8/8 b - - 0 1", true, 0},
+      // KPK: the black king outside the pawn's square, and a stalemate.
+      {"8/8/8/8/8/k7/7P/4K3 w - - 0 1", true, kAnyWin},
+      {"4k3/4P3/4K3/8/8/8/8/8 b - - 0 1", true, 0},
+      // No table for the material.
+      {"8/8/3k4/8/8/2KQQ3/8/8 w - - 0 1", false, 0},
+      {"8/8/3k4/8/8/2K5/8/8 w - - 0 1", false, 0},
+  };
+  for (const Case& c : cases) {
+    bool found;
+    const i32 s = probe(c.fen, &found);
+    EXPECT_EQ(found, c.found) << c.fen;
+    if (c.score == kAnyWin) {
+      EXPECT_TRUE(s > 31700 && s < 32000 && s % 2 == 0) << c.fen << " " << s;
+    } else if (c.found) {
+      EXPECT_EQ(s, c.score) << c.fen;
+    } else {
+      EXPECT_EQ(s, 99999) << c.fen;  // nothing written
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(RawAndCompressed, TbProbe, ::testing::Values("raw", "compressed"));
+
+TEST(TbProbeRegistration, ASideWithoutFileGivesNothing) {
+  testing::TempTableDir d;
+  std::filesystem::copy_file(std::string(ORVEX_TABLES_DIR) + "/raw/kqk.nbw", d.file("kqk.nbw"));
+  set_tb_cache_size(1);
+  ASSERT_EQ(init_tablebases(d.path.c_str()), 3u);
+  i32 s = 7;
+  parse_fen("k7/8/1K6/8/8/8/7Q/8 w - - 0 1");
+  EXPECT_EQ(probe_tablebases(&s), 1);
+  parse_fen("k7/8/1K6/8/8/8/7Q/8 b - - 0 1");
+  s = 7;
+  EXPECT_EQ(probe_tablebases(&s), 0);
+  EXPECT_EQ(s, 7);
+  // The file's registration goes with the next registration.
+  init_tablebases("/nonexistent");
+  parse_fen("k7/8/1K6/8/8/8/7Q/8 w - - 0 1");
+  EXPECT_EQ(probe_tablebases(&s), 0);
+}
+
+}  // namespace
+}  // namespace orvex
