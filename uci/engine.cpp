@@ -8,6 +8,7 @@
 #include "search/limits.h"
 #include "search/pawns.h"
 #include "search/tt.h"
+#include "tablebases/probe.h"
 #include "uci/front_end_status.h"
 #include "uci/interpreter.h"
 #include "uci/options.h"
@@ -54,6 +55,7 @@ void run_engine(int argc, const char* const* argv) {
   stdin_is_pipe = !platform::stdin_is_console();
   reset_tt_ages();
   allocate_pawn_hash();
+  if (!role.worker) set_tb_cache_size(1);  // only the master probes tables
   lazy_low = -500;
   lazy_high = 500;
   front_end_status.result_held = 0;

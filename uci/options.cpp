@@ -9,6 +9,9 @@
 #include "search/host.h"
 #include "search/limits.h"
 #include "search/tt.h"
+#include "tablebases/cache.h"
+#include "tablebases/probe.h"
+#include "tablebases/registry.h"
 #include "uci/front_end_status.h"
 #include "uci/interpreter.h"
 
@@ -96,8 +99,16 @@ void on_compensate_lost_time(int choice, const char*, const char*) {
   acknowledge(choice ? "info lost time compensation set to true\n" : "info lost time compensationto set to false\n");
 }
 
+// Registers the tables of the new directory list, then empties the block
+// cache, whose blocks belong to the old registration.  Without a cache (a
+// worker) no table is probed.
 void on_tb_path(int, const char* value, const char*) {
   copy_text(engine_options.tb_path, sizeof engine_options.tb_path, value);
+  engine_options.tb_max_men = init_tablebases(engine_options.tb_path);
+  if (engine_options.tb_max_men != 0) {
+    if (tb_cache_buffer) init_tb_cache(tb_cache_buffer, tb_cache_bytes);
+    else engine_options.tb_max_men = 0;
+  }
 }
 
 void on_tb_cache(int, const char* value, const char*) {
@@ -105,6 +116,7 @@ void on_tb_cache(int, const char* value, const char*) {
   if (mb < kMinTbCacheMb) mb = kMinTbCacheMb;
   if (mb > kMaxTbCacheMb) mb = kMaxTbCacheMb;
   engine_options.tb_cache_bytes = static_cast<u32>(mb) << 20;
+  set_tb_cache_size(static_cast<u32>(mb));
 }
 
 void on_tb_usage(int choice, const char*, const char*) {

@@ -1,0 +1,193 @@
+// The engine with the project's generated three-man tables: exact mate
+// distances through "go depth", tablebase hits in the info lines, won
+// endings won in play, and the fatal message of a broken table file.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "engine_process.h"
+#include "position/fen.h"
+#include "position/move_text.h"
+#include "position/perft.h"
+#include "position/position.h"
+#include "tablebases/probe.h"
+#include "tablebases/registry.h"
+
+namespace orvex::e2e {
+namespace {
+
+const std::string kRawTables = std::string(ORVEX_TABLES_DIR) + "/raw";
+const std::string kCompressedTables = std::string(ORVEX_TABLES_DIR) + "/compressed";
+
+std::unique_ptr<EngineProcess> engine_with_tables(const std::string& dir) {
+  auto engine = std::make_unique<EngineProcess>();
+  engine->send("setoption name Max CPUs value 1");
+  engine->send("setoption name NalimovPath value " + dir);
+  engine->send("setoption name NalimovUsage value Frequently");
+  EXPECT_TRUE(engine->sync(20000).has_value());
+  return engine;
+}
+
+// The table's mate distance in moves for the side to move (positive: it
+// mates), read by the test's own copy of the engine code.
+int table_mate_moves(const std::string& fen) {
+  static bool registered = false;
+  if (!registered) {
+    set_tb_cache_size(1);
+    init_tablebases(kRawTables.c_str());
+    registered = true;
+  }
+  parse_fen(fen.c_str());
+  i32 s = 0;
+  EXPECT_EQ(probe_tablebases(&s), 1) << fen;
+  return s > 0 ? (32000 - s) / 2 : -((32000 + s) / 2);
+}
+
+struct SearchLines {
+  std::vector<std::string> lines;
+  std::string best;
+};
+
+SearchLines search(EngineProcess& engine, const std::string& position, const std::string& go) {
+  engine.send(position);
+  engine.send(go);
+  SearchLines out;
+  for (;;) {
+    auto line = engine.read_line(60000);
+    if (!line) break;
+    if (line->rfind("bestmove ", 0) == 0) {
+      std::istringstream w(*line);
+      std::string word;
+      w >> word >> out.best;
+      break;
+    }
+    out.lines.push_back(*line);
+  }
+  return out;
+}
+
+// The number after `key` in the last line that has it.
+std::optional<long long> last_field(const std::vector<std::string>& lines, const std::string& key) {
+  for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+    std::istringstream w(*it);
+    std::string word;
+    while (w >> word)
+      if (word == key) {
+        long long v;
+        if (w >> v) return v;
+      }
+  }
+  return std::nullopt;
+}
+
+TEST(TablebaseSession, GoDepthShowsTheTablesMateDistance) {
+  const char* fens[] = {
+      "8/8/8/4k3/8/8/8/KQ6 w - - 0 1",    // queen, mate in several moves
+      "8/8/8/3k4/8/8/8/R5K1 w - - 0 1",   // rook, a long mate
+      "8/8/8/8/8/k7/7P/4K3 w - - 0 1",    // pawn outside the king's reach
+      "8/8/8/3K4/8/8/8/kq6 b - - 0 1",    // Black wins (colours swapped)
+  };
+  for (const std::string& dir : {kRawTables, kCompressedTables}) {
+    auto engine = engine_with_tables(dir);
+    for (const char* fen : fens) {
+      const int moves = table_mate_moves(fen);
+      ASSERT_GT(moves, 1) << fen;
+      const SearchLines out = search(*engine, std::string("position fen ") + fen, "go depth 5");
+      ASSERT_FALSE(out.best.empty()) << fen;
+      EXPECT_EQ(last_field(out.lines, "mate"), moves) << fen << " " << dir;
+    }
+  }
+}
+
+// Queen against knight: every capture of the knight reaches a table.
+TEST(TablebaseSession, HitsAreShownUnlessUsageIsNever) {
+  const std::string pos = "position fen 8/8/3k4/8/2n5/8/1K6/6Q1 w - - 0 1";
+  for (const std::string& dir : {kRawTables, kCompressedTables}) {
+    auto engine = engine_with_tables(dir);
+    const SearchLines out = search(*engine, pos, "go depth 7");
+    EXPECT_GT(last_field(out.lines, "tbhits").value_or(0), 0) << dir;
+    engine->send("setoption name NalimovUsage value Never");
+    const SearchLines never = search(*engine, pos, "go depth 7");
+    EXPECT_FALSE(never.best.empty());
+    EXPECT_FALSE(last_field(never.lines, "tbhits").has_value()) << dir;
+  }
+}
+
+// Registration and cache changes obeyed at a poll during a search leave a
+// state the next probe can use: the search goes on and ends with a legal move.
+TEST(TablebaseSession, OptionsChangedDuringASearch) {
+  const std::string pos = "position fen 8/8/3k4/8/2n5/8/1K6/6Q1 w - - 0 1";
+  auto engine = engine_with_tables(kRawTables);
+  engine->send(pos);
+  engine->send("go infinite");
+  const char* changes[] = {"setoption name NalimovCache value 2", "setoption name NalimovPath value " ,
+                           "setoption name NalimovCache value 1", "setoption name NalimovPath value /no/such/dir",
+                           "setoption name NalimovPath value "};
+  const std::string dirs[] = {"", kCompressedTables, "", "", kRawTables};
+  for (int i = 0; i < 5; ++i) {
+    engine->send(std::string(changes[i]) + dirs[i]);
+    ASSERT_TRUE(engine->sync(20000).has_value()) << i;
+  }
+  engine->send("stop");
+  SearchLines out;
+  for (;;) {
+    auto line = engine->read_line(20000);
+    ASSERT_TRUE(line.has_value());
+    if (line->rfind("bestmove ", 0) == 0) {
+      out.best = line->substr(9, line->find(' ', 9) - 9);
+      break;
+    }
+  }
+  EXPECT_TRUE(legal_in(pos, out.best)) << out.best;
+  const SearchLines again = search(*engine, pos, "go depth 6");
+  EXPECT_GT(last_field(again.lines, "tbhits").value_or(0), 0);
+}
+
+// Plays a won ending to mate: the engine with the tables against one without
+// them that defends, a short fixed search each.
+TEST(TablebaseSession, SlowWonEndingsAreWonInPlay) {
+  const char* fens[] = {"8/8/8/3k4/8/8/8/R5K1 w - - 0 1", "8/8/8/8/8/k7/7P/4K3 w - - 0 1",
+                        "8/8/8/4k3/8/8/8/KQ6 w - - 0 1"};
+  for (const char* fen : fens) {
+    auto attacker = engine_with_tables(kRawTables);
+    EngineProcess defender;
+    defender.send("setoption name Max CPUs value 1");
+    ASSERT_TRUE(defender.sync(20000).has_value());
+    const int limit = 2 * table_mate_moves(fen) + 1;
+    std::string moves;
+    bool mated = false;
+    for (int ply = 0; ply < limit + 20 && !mated; ++ply) {
+      const std::string pos = std::string("position fen ") + fen + (moves.empty() ? "" : " moves" + moves);
+      EngineProcess& mover = ply % 2 == 0 ? *attacker : defender;
+      const SearchLines out = search(mover, pos, "go depth 5");
+      ASSERT_TRUE(legal_in(pos, out.best)) << pos << ": " << out.best;
+      moves += " " + out.best;
+      set_position(std::string("position fen ") + fen + " moves" + moves);
+      UciMove legal[kMaxLegalMoves];
+      mated = generate_legal_uci_moves(legal) == 0 && king_attacked(current_position.side_to_move);
+    }
+    EXPECT_TRUE(mated) << fen << moves;
+  }
+}
+
+TEST(TablebaseSession, WrongSizedFileEndsTheEngine) {
+  char tmpl[] = "/tmp/orvex-tb-e2e-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  const std::string dir = tmpl;
+  FILE* f = std::fopen((dir + "/kpk.nbw").c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::fputs("short", f);
+  std::fclose(f);
+  EngineProcess engine;
+  engine.send("setoption name NalimovPath value " + dir);
+  auto line = engine.read_line(10000);
+  ASSERT_TRUE(line.has_value());
+  EXPECT_EQ(*line, "*** " + dir + "/kpk.nbw corrupted 81664 81664 5");
+  EXPECT_EQ(engine.wait_exit(10000), 1);
+  std::remove((dir + "/kpk.nbw").c_str());
+  rmdir(dir.c_str());
+}
+
+}  // namespace
+}  // namespace orvex::e2e
