@@ -37,6 +37,7 @@ void reset_searcher_status() {
   s.score_printed = 0;
   s.info_printed = 0;
   s.depth_lines_started = 0;
+  s.centipawns_only = 0;
 }
 
 void reset_search_bookkeeping() {

@@ -49,6 +49,7 @@ struct SearchStatus {
   u8 info_printed;
   u8 depth_lines_started;
   u8 decisive_result;      // cleared only by the idle loop of the entry
+  u8 centipawns_only;      // the configuration that searched never shows "score mate"
   u32 last_search_ms;      // elapsed ms of the last search + 1, 0 = none; kept across searches
 };
 

@@ -85,6 +85,7 @@ void search_root_driver() {
   RootMoveList& rl = root_list;
 
   // Preparation.
+  st.centipawns_only = !Cfg::kScoreMateText;
   lazy_low = -500;
   lazy_high = 500;
   const bool in_check = evaluate_with<E>(search_stack[0]);

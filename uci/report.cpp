@@ -38,8 +38,12 @@ bool format_node_count_line(u32 output_mode, u32 elapsed_ms, u64 shown_nodes, u6
   return true;
 }
 
-void format_score_line(i32 score, i32 scale, const char* move_text, char* buf, std::size_t size) {
-  std::snprintf(buf, size, "info score %s %d pv %s\n", score_unit(score), shown_score(score, scale), move_text);
+void format_score_line(i32 score, i32 scale, const char* move_text, char* buf, std::size_t size,
+                       bool centipawns_only) {
+  if (centipawns_only)
+    std::snprintf(buf, size, "info score cp %d pv %s\n", centipawns(score, scale), move_text);
+  else
+    std::snprintf(buf, size, "info score %s %d pv %s\n", score_unit(score), shown_score(score, scale), move_text);
 }
 
 namespace {
@@ -90,7 +94,7 @@ void report_search_result() {
 
   if (!st.score_printed) {
     st.score_printed = 1;
-    format_score_line(st.best_score, display_scale, text, line, sizeof line);
+    format_score_line(st.best_score, display_scale, text, line, sizeof line, st.centipawns_only);
     if (speak) send_line("%s", line);
   }
   if (speak) {

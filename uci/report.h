@@ -13,8 +13,11 @@ namespace orvex {
 bool format_node_count_line(u32 output_mode, u32 elapsed_ms, u64 shown_nodes, u64 tb_hits, char* buf,
                             std::size_t size);
 
-// The score line of the report, with the move as the one-move "pv".
-void format_score_line(i32 score, i32 scale, const char* move_text, char* buf, std::size_t size);
+// The score line of the report, with the move as the one-move "pv".  With
+// `centipawns_only` (the search was one of the configurations that never
+// show mate distances) a mate-class score is shown in centipawns too.
+void format_score_line(i32 score, i32 scale, const char* move_text, char* buf, std::size_t size,
+                       bool centipawns_only = false);
 
 // The move to answer with: the stored move of the position after `move` when
 // that move is playable there.  0 when there is none.  Leaves the position as

@@ -42,5 +42,16 @@ TEST(ReportText, ScoreLine) {
   }
 }
 
+// After a search of a configuration that never shows mate distances (an
+// ending search stopped before its own final line), a table score beyond
+// 31000 is shown in centipawns as well.
+TEST(ReportText, ScoreLineOfACentipawnConfiguration) {
+  char buf[128];
+  format_score_line(31950, 32, "e2e4", buf, sizeof buf, true);
+  EXPECT_STREQ(buf, "info score cp 28954 pv e2e4\n");
+  format_score_line(-100, 32, "e2e4", buf, sizeof buf, true);
+  EXPECT_STREQ(buf, "info score cp -90 pv e2e4\n");
+}
+
 }  // namespace
 }  // namespace orvex
