@@ -65,7 +65,7 @@ bool load_block(TbCacheSlot* s, int cls, int side, u32 block) {
   TbRegistration& reg = tb_registry[cls];
   int extent = 0;
   u32 file_block = block;
-  if (tb_class_facts[cls].flags & kTbSplit) {
+  if (tb_class_descriptors[cls].flags & kTbSplit) {
     extent = static_cast<int>(block >> 18);
     file_block = block - (static_cast<u32>(extent) << 18);
   }
@@ -89,7 +89,7 @@ bool load_block(TbCacheSlot* s, int cls, int side, u32 block) {
 // A failed extent counts as not registered until the next registration.
 void drop_extent(int cls, int side, u32 block) {
   TbRegistration& reg = tb_registry[cls];
-  const int extent = (tb_class_facts[cls].flags & kTbSplit) ? static_cast<int>(block >> 18) : 0;
+  const int extent = (tb_class_descriptors[cls].flags & kTbSplit) ? static_cast<int>(block >> 18) : 0;
   if (extent >= kTbMaxExtents) return;
   std::free(reg.file_name[side][extent]);
   reg.file_name[side][extent] = nullptr;
@@ -186,14 +186,14 @@ i32 read_cached_table_byte(int cls, int side, u32 block, u32 offset) {
 }
 
 i32 probe_table(int cls, u32 side, u64 index) {
-  if (tb_class_facts[cls].flags & kTbSymmetric) side = 0;
+  if (tb_class_descriptors[cls].flags & kTbSymmetric) side = 0;
   const TbRegistration& reg = tb_registry[cls];
   if (slot_count == 0 || !reg.has_buckets[side]) return kTbUnknown;
   // A number beyond the table (which only an impossible position gets) has
   // no value; it is no fault of the file, which stays registered.
-  const u64 count = tb_class_facts[cls].position_count[side];
+  const u64 count = tb_class_descriptors[cls].position_count[side];
   if (count != 0 && index >= count) return kTbUnknown;
-  if (tb_class_facts[cls].flags & kTbTwoByteValues) {
+  if (tb_class_descriptors[cls].flags & kTbTwoByteValues) {
     const u32 block = static_cast<u32>(index >> 12);
     const u32 offset = 2 * static_cast<u32>(index & 4095);
     const i32 low = read_cached_table_byte(cls, static_cast<int>(side), block, offset);

@@ -51,7 +51,7 @@ int compressed_candidates(const char* raw, int cls, std::string* out) {
   const std::size_t dot = p.size() - 4;  // the '.' before nbw / nbb
   int n = 0;
   out[n++] = p + ".emd";
-  if (!(tb_class_facts[cls].flags & kTbSplit)) {
+  if (!(tb_class_descriptors[cls].flags & kTbSplit)) {
     std::string under = p + ".emd";
     under[dot] = '_';
     out[n++] = under;
@@ -74,17 +74,17 @@ bool tb_table_path(char* out, const char* directory, int cls, int side, int exte
   const std::size_t dir_len = std::strlen(directory);
   const bool slash = dir_len != 0 && directory[dir_len - 1] != '/';
   char ext[3] = "";
-  if (tb_class_facts[cls].flags & kTbSplit) {
+  if (tb_class_descriptors[cls].flags & kTbSplit) {
     ext[0] = '.';
     ext[1] = static_cast<char>(extent < 10 ? '0' + extent : 'a' + (extent - 10));
   }
-  const int n = std::snprintf(out, kTbPathBytes, "%s%s%s%s%s", directory, slash ? "/" : "", tb_class_facts[cls].name,
-                              ext, side == 0 ? ".nbw" : ".nbb");
+  const int n = std::snprintf(out, kTbPathBytes, "%s%s%s%s%s", directory, slash ? "/" : "",
+                              tb_class_descriptors[cls].name, ext, side == 0 ? ".nbw" : ".nbb");
   return n > 0 && static_cast<u32>(n) < kTbPathBytes;
 }
 
 void check_table_size(int cls, int side, u64 size, const char* path) {
-  const TbClassFacts& f = tb_class_facts[cls];
+  const TbClassDescriptor& f = tb_class_descriptors[cls];
   u64 shown_extent = f.position_count[side], last = f.position_count[side];
   if (f.flags & kTbSplit) {
     shown_extent = (f.flags & kTbTwoByteValues) ? (u64{1} << 30) : (u64{1} << 31);
@@ -100,8 +100,8 @@ void check_table_size(int cls, int side, u64 size, const char* path) {
 }
 
 i32 register_table_file(const char* directory, int cls, int side, int extent) {
-  const TbClassFacts& facts = tb_class_facts[cls];
-  if (facts.flags & kTbSymmetric) side = 0;
+  const TbClassDescriptor& desc = tb_class_descriptors[cls];
+  if (desc.flags & kTbSymmetric) side = 0;
   TbRegistration& reg = tb_registry[cls];
   if (reg.file_name[side][extent]) return 1;
 
@@ -112,7 +112,7 @@ i32 register_table_file(const char* directory, int cls, int side, int extent) {
   int fd = platform::open_read_only(path);
   if (fd >= 0) {
     // A raw file: one-byte tables below 2^31 positions are measured.
-    if (facts.position_count[side] < (u64{1} << 31) && !(facts.flags & kTbTwoByteValues)) {
+    if (desc.position_count[side] < (u64{1} << 31) && !(desc.flags & kTbTwoByteValues)) {
       const i64 size = platform::file_size(fd);
       if (size < 0) {
         platform::close_fd(fd);
@@ -120,7 +120,7 @@ i32 register_table_file(const char* directory, int cls, int side, int extent) {
         std::snprintf(text, sizeof text, "*** Seek in %s failed\n", path);
         tb_fatal(text);
       }
-      if (facts.position_count[side] != 0) check_table_size(cls, side, static_cast<u64>(size), path);
+      if (desc.position_count[side] != 0) check_table_size(cls, side, static_cast<u64>(size), path);
     }
     platform::close_fd(fd);
   } else {
@@ -155,13 +155,13 @@ i32 register_table_file(const char* directory, int cls, int side, int extent) {
       tb_free_compressed_table(compressed);
       tb_fatal(text);
     }
-    if (facts.position_count[side] != 0) {
+    if (desc.position_count[side] != 0) {
       const u64 bytes = tb_decoded_length(*compressed);
-      check_table_size(cls, side, (facts.flags & kTbTwoByteValues) ? bytes / 2 : bytes, chosen.c_str());
+      check_table_size(cls, side, (desc.flags & kTbTwoByteValues) ? bytes / 2 : bytes, chosen.c_str());
     }
   }
 
-  if (!insert_material_class(facts)) {
+  if (!insert_material_class(desc)) {
     char text[kTbPathBytes + 32];
     std::snprintf(text, sizeof text, "*** Unable to register %s\n", chosen.c_str());
     tb_fatal(text);
@@ -191,7 +191,7 @@ u32 init_tablebases(const char* list) {
     // working directory.
     if (dir.empty() || platform::is_directory(dir.c_str())) {
       for (int c = 1; c < kTbClassCount; ++c) {
-        const int sides = (tb_class_facts[c].flags & kTbSymmetric) ? 1 : 2;
+        const int sides = (tb_class_descriptors[c].flags & kTbSymmetric) ? 1 : 2;
         for (int side = 0; side < sides; ++side) {
           const int extents = tb_extent_count(c, side);
           bool found = false;

@@ -5,10 +5,23 @@
 // it first needs a block.
 #pragma once
 #include "position/types.h"
-#include "tablebases/class_facts.h"
+#include "tablebases/tb_types.h"
 #include "tablebases/compressed.h"
 
 namespace orvex {
+
+constexpr int kTbMaxExtents = 18;
+
+// Bytes per position of a class's tables.
+inline u32 tb_value_bytes(int cls) { return (tb_class_descriptors[cls].flags & kTbTwoByteValues) ? 2 : 1; }
+// Number of files a side's table is stored in: 1, or for a split class one
+// per 2^31 bytes begun.
+inline int tb_extent_count(int cls, int side) {
+  const TbClassDescriptor& d = tb_class_descriptors[cls];
+  if (!(d.flags & kTbSplit)) return 1;
+  const u64 n = ((d.position_count[side] * tb_value_bytes(cls)) >> 31) + 1;
+  return n < kTbMaxExtents ? static_cast<int>(n) : kTbMaxExtents;
+}
 
 struct TbCacheSlot;
 constexpr int kTbBuckets = 32;

@@ -21,7 +21,7 @@ using testing::TempTableDir;
 
 int class_of(const char* name) {
   for (int c = 0; c < kTbClassCount; ++c)
-    if (std::strcmp(tb_class_facts[c].name, name) == 0) return c;
+    if (std::strcmp(tb_class_descriptors[c].name, name) == 0) return c;
   return -1;
 }
 
@@ -67,7 +67,7 @@ class TbFiles : public ::testing::Test {
 };
 
 TEST_F(TbFiles, FindsEveryNameForm) {
-  const u64 kpk_size = tb_class_facts[1].position_count[0];
+  const u64 kpk_size = tb_class_descriptors[1].position_count[0];
   const std::vector<u8> packed = tbgen::encode_table(std::vector<u8>(kpk_size, 0));
   for (const char* name : {"kpk.nbw", "kpk.nbw.emd", "kpk_nbw.emd", "kpk_nbw_emd", "kpknbw.emd"}) {
     TempTableDir d;
@@ -94,8 +94,8 @@ TEST_F(TbFiles, FindsEveryNameForm) {
 TEST_F(TbFiles, ListOrderSymmetryAndMissingDirectories) {
   TempTableDir a, b;
   for (const TempTableDir* d : {&a, &b}) {
-    make_sparse(d->file("kpk.nbw"), tb_class_facts[1].position_count[0]);
-    make_sparse(d->file("kpk.nbb"), tb_class_facts[1].position_count[1]);
+    make_sparse(d->file("kpk.nbw"), tb_class_descriptors[1].position_count[0]);
+    make_sparse(d->file("kpk.nbb"), tb_class_descriptors[1].position_count[1]);
   }
   // The first directory that holds a file wins; ',' and ';' both separate;
   // a directory that is not there and a trailing '/' change nothing.
@@ -108,7 +108,7 @@ TEST_F(TbFiles, ListOrderSymmetryAndMissingDirectories) {
 
   // A symmetric class is looked up with ".nbw" only, which serves both sides.
   TempTableDir s;
-  const u64 knkn = tb_class_facts[8].position_count[0];
+  const u64 knkn = tb_class_descriptors[8].position_count[0];
   make_sparse(s.file("knkn.nbb"), knkn);
   EXPECT_EQ(reg(s.path), 0u);
   make_sparse(s.file("knkn.nbw"), knkn);
@@ -119,9 +119,9 @@ TEST_F(TbFiles, ListOrderSymmetryAndMissingDirectories) {
 
   // The largest class found gives the number of men.
   TempTableDir m;
-  make_sparse(m.file("kppkp.nbb"), tb_class_facts[36].position_count[1]);
+  make_sparse(m.file("kppkp.nbb"), tb_class_descriptors[36].position_count[1]);
   EXPECT_EQ(reg(m.path), 5u);
-  make_sparse(m.file("knnknn.nbw"), tb_class_facts[class_of("knnknn")].position_count[0]);
+  make_sparse(m.file("knnknn.nbw"), tb_class_descriptors[class_of("knnknn")].position_count[0]);
   EXPECT_EQ(reg(m.path), 6u);
 }
 
@@ -167,7 +167,7 @@ TEST_F(TbFiles, CacheSizes) {
   }
   // With no slot every probe is unknown.
   TempTableDir d;
-  make_sparse(d.file("kpk.nbw"), tb_class_facts[1].position_count[0]);
+  make_sparse(d.file("kpk.nbw"), tb_class_descriptors[1].position_count[0]);
   init_tablebases(d.path.c_str());
   init_tb_cache(cache.data(), 8283);
   EXPECT_EQ(probe_table(1, 0, 0), kTbUnknown);
@@ -175,7 +175,7 @@ TEST_F(TbFiles, CacheSizes) {
 
 TEST_F(TbFiles, OneByteValuesMapOntoTheValueScale) {
   TempTableDir d;
-  make_sparse(d.file("kpk.nbw"), tb_class_facts[1].position_count[0]);
+  make_sparse(d.file("kpk.nbw"), tb_class_descriptors[1].position_count[0]);
   struct Case {
     u8 stored;
     i32 value;
@@ -194,7 +194,7 @@ TEST_F(TbFiles, OneByteValuesMapOntoTheValueScale) {
 TEST_F(TbFiles, TwoByteValuesAndShortReads) {
   TempTableDir d;
   const int cls = class_of("krnknn");
-  ASSERT_EQ(tb_class_facts[cls].flags, kTbTwoByteValues);
+  ASSERT_EQ(tb_class_descriptors[cls].flags, kTbTwoByteValues);
   make_sparse(d.file("krnknn.nbw"), 3 * 8192 + 100);
   poke(d.file("krnknn.nbw"), 2 * 5000, {0x81, 0x7F});
   poke(d.file("krnknn.nbw"), 2 * 5001, {0x10, 0x80});
@@ -208,8 +208,8 @@ TEST_F(TbFiles, TwoByteValuesAndShortReads) {
 
 TEST_F(TbFiles, FixedKppkpPositions) {
   TempTableDir d;
-  make_sparse(d.file("kppkp.nbw"), tb_class_facts[36].position_count[0]);
-  make_sparse(d.file("kppkp.nbb"), tb_class_facts[36].position_count[1]);
+  make_sparse(d.file("kppkp.nbw"), tb_class_descriptors[36].position_count[0]);
+  make_sparse(d.file("kppkp.nbb"), tb_class_descriptors[36].position_count[1]);
   poke(d.file("kppkp.nbw"), 56802428, {4});
   ASSERT_EQ(reg(d.path), 5u);
   EXPECT_EQ(probe_table(36, 1, 56802428), -32639);
@@ -223,7 +223,7 @@ TEST_F(TbFiles, FixedKppkpPositions) {
 TEST_F(TbFiles, LeastRecentlyUsedBlockIsEvicted) {
   TempTableDir d;
   const std::string f = d.file("kpkp.nbw");
-  make_sparse(f, tb_class_facts[6].position_count[0]);
+  make_sparse(f, tb_class_descriptors[6].position_count[0]);
   for (u32 b = 0; b < 130; ++b) poke(f, u64{b} * 8192, {static_cast<u8>(1 + b % 100)});
   ASSERT_EQ(reg(d.path), 4u);
   ASSERT_EQ(tb_cache_slot_count(), 126u);
@@ -251,7 +251,7 @@ TEST_F(TbFiles, FailedReadsDropTheExtent) {
   EXPECT_NE(path_of(cls, 0, 0), nullptr);
   // A file that goes away is dropped at its first miss.
   TempTableDir k;
-  make_sparse(k.file("kpk.nbw"), tb_class_facts[1].position_count[0]);
+  make_sparse(k.file("kpk.nbw"), tb_class_descriptors[1].position_count[0]);
   ASSERT_EQ(reg(k.path), 3u);
   EXPECT_EQ(probe_table(1, 0, 5), 0);
   std::filesystem::remove(k.file("kpk.nbw"));
@@ -267,7 +267,7 @@ TEST_F(TbFiles, CompressedAndRawCopiesAnswerAlike) {
   // size.
   TempTableDir raw, packed;
   for (int side = 0; side < 2; ++side) {
-    const u64 n = tb_class_facts[1].position_count[side];
+    const u64 n = tb_class_descriptors[1].position_count[side];
     std::vector<u8> t(n);
     for (u64 i = 0; i < n; ++i) t[i] = static_cast<u8>((i / 50) % 7 == 0 ? (i * 31 + side) % 256 : (i / 300) % 5);
     const char* ext = side ? "kpk.nbb" : "kpk.nbw";
@@ -277,7 +277,7 @@ TEST_F(TbFiles, CompressedAndRawCopiesAnswerAlike) {
   std::vector<i32> want[2];
   ASSERT_EQ(reg(raw.path), 3u);
   for (int side = 0; side < 2; ++side)
-    for (u64 i = 0; i < tb_class_facts[1].position_count[side]; ++i) want[side].push_back(probe_table(1, side, i));
+    for (u64 i = 0; i < tb_class_descriptors[1].position_count[side]; ++i) want[side].push_back(probe_table(1, side, i));
   for (u32 slots : {1u, 2u, 5u, 126u}) {
     reg(packed.path);
     ASSERT_NE(tb_registry[1].compressed[1][0], nullptr);
@@ -293,9 +293,9 @@ TEST_F(TbFiles, CompressedAndRawCopiesAnswerAlike) {
 TEST_F(TbFiles, OffsetsBeyondFourGigabytes) {
   TempTableDir d;
   const int cls = class_of("kbnkbn");
-  const u64 count = tb_class_facts[cls].position_count[0];
+  const u64 count = tb_class_descriptors[cls].position_count[0];
   ASSERT_GT(count, u64{1} << 32);
-  ASSERT_EQ(tb_class_facts[cls].flags, kTbSymmetric);
+  ASSERT_EQ(tb_class_descriptors[cls].flags, kTbSymmetric);
   const u64 far = (u64{1} << 32) + 12345;
   make_sparse(d.file("kbnkbn.nbw"), count);
   poke(d.file("kbnkbn.nbw"), far, {9});

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "position/fen.h"
 #include "position/position.h"
@@ -121,6 +122,32 @@ TEST(TbProbeRegistration, ASideWithoutFileGivesNothing) {
   init_tablebases("/nonexistent");
   parse_fen("k7/8/1K6/8/8/8/7Q/8 w - - 0 1");
   EXPECT_EQ(probe_tablebases(&s), 0);
+}
+
+// Every position number of the generated tables answers the same from the
+// raw and the compressed copy, through caches of one slot upward.
+TEST(TbProbeRegistration, RawAndCompressedTablesAgreeEverywhere) {
+  const char* classes[] = {"kqk", "krk", "kbk", "knk", "kpk"};
+  std::vector<i32> raw;
+  std::vector<u8> cache(1 << 20);
+  for (const char* name : classes) {
+    int cls = 0;
+    while (std::string(tb_class_descriptors[cls].name) != name) ++cls;
+    for (u32 side = 0; side < 2; ++side) {
+      init_tablebases((std::string(ORVEX_TABLES_DIR) + "/raw").c_str());
+      init_tb_cache(cache.data(), static_cast<u32>(cache.size()));
+      const u64 count = tb_class_descriptors[cls].position_count[side];
+      raw.clear();
+      for (u64 i = 0; i < count; ++i) raw.push_back(probe_table(cls, side, i));
+      init_tablebases((std::string(ORVEX_TABLES_DIR) + "/compressed").c_str());
+      for (u32 slots : {1u, 3u}) {
+        init_tb_cache(cache.data(), slots * kTbSlotBytes);
+        for (u64 i = 0; i < count; ++i) ASSERT_EQ(probe_table(cls, side, i), raw[i]) << name << side << " " << i;
+      }
+    }
+  }
+  init_tablebases("/nonexistent");
+  set_tb_cache_size(1);
 }
 
 }  // namespace
