@@ -150,5 +150,21 @@ TEST(TbProbeRegistration, RawAndCompressedTablesAgreeEverywhere) {
   set_tb_cache_size(1);
 }
 
+// A number beyond a table (only an impossible position gets one) has no
+// value, and the file stays registered.
+TEST(TbProbeRegistration, NumbersBeyondTheTableLeaveTheFileRegistered) {
+  set_tb_cache_size(1);
+  ASSERT_EQ(init_tablebases((std::string(ORVEX_TABLES_DIR) + "/compressed").c_str()), 3u);
+  const u64 count = tb_class_descriptors[5].position_count[0];  // kqk
+  EXPECT_EQ(probe_table(5, 0, count), kTbUnknown);
+  EXPECT_EQ(probe_table(5, 0, count + 100000), kTbUnknown);
+  EXPECT_NE(tb_registry[5].file_name[0][0], nullptr);
+  parse_fen("k7/8/1K6/8/8/8/7Q/8 w - - 0 1");
+  i32 s = 0;
+  EXPECT_EQ(probe_tablebases(&s), 1);
+  EXPECT_EQ(s, 31998);
+  init_tablebases("/nonexistent");
+}
+
 }  // namespace
 }  // namespace orvex
