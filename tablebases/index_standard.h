@@ -118,7 +118,7 @@ inline u64 standard_en_passant(const TbPieceList& mover, const TbPieceList& othe
   using S = StandardShape<First, Second, Side>;
   const PawnFrame frame(mover.sq[kTbKingSlot], flip);
   const Square k1 = frame(mover.sq[kTbKingSlot]), k2 = frame(other.sq[kTbKingSlot]);
-  const u32 kp = static_cast<u32>(pawn_king_pair[k1][k2]);
+  const u32 kp = pawn_pair(k1, k2);
   const Square e = frame(ep);
   const Square pushed = Side == 0 ? e - 8 : e + 8;
   const Square start = Side == 0 ? e + 8 : e - 8;
@@ -187,11 +187,11 @@ u64 index_standard(const TbPieceList* first, const TbPieceList* second, u32 ep, 
   // pawns as free pawns), in frame Y.
   u64 index;
   if constexpr (S::kKingPairBlock) {
-    index = static_cast<u32>(pawnless_king_pair[k1x][k2x]);
+    index = pawnless_pair(k1x, k2x);
   } else {
     constexpr u32 y = S::kBlockFlip ? 56 : 0;
     const Square k1 = k1x ^ y, k2 = k2x ^ y;
-    const u32 kp = static_cast<u32>((S::kPawns ? pawn_king_pair : pawnless_king_pair)[k1][k2]);
+    const u32 kp = king_pair<S::kPawns>(k1, k2);
     const TbPieceList& owner = S::kFreePawnBlock ? other : mover;
     u32 value = 0;
     static_for<S::kGroups.count>([&](auto g) {

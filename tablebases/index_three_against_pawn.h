@@ -71,7 +71,7 @@ u64 index_three_against_pawn(const TbPieceList* first, const TbPieceList* second
       // Capture en passant by one of the three men's pawns.
       const PawnFrame frame(f.sq[kTbKingSlot], flip);
       const Square a = frame(f.sq[kTbKingSlot]), b = frame(g.sq[kTbKingSlot]);
-      const u32 kp = static_cast<u32>(pawn_king_pair[a][b]);
+      const u32 kp = pawn_pair(a, b);
       const Square e = frame(ep);
       u32 pawns[3];
       read_men<np>(f, kPawn, frame, pawns);
@@ -133,7 +133,7 @@ u64 index_three_against_pawn(const TbPieceList* first, const TbPieceList* second
     if (np == 0 || ep == kTbNoEnPassant) {
       // The lone pawn's block, seen from the other edge of the board.
       const Square a2 = a ^ 56, b2 = b ^ 56;
-      const u64 t = u64{pawn_offsets1[kTbPawn][pawn_king_pair[a2][b2]]} + tb_square_number(kTbPawn, a2, b2, gp ^ 56);
+      const u64 t = u64{pawn_offsets1[kTbPawn][pawn_pair(a2, b2)]} + tb_square_number(kTbPawn, a2, b2, gp ^ 56);
       const u64 piece_rank = piece_digits<kPieces>(f, frame, base);
       u64 pawn_rank = 0;
       if constexpr (np > 0) {
@@ -151,7 +151,7 @@ u64 index_three_against_pawn(const TbPieceList* first, const TbPieceList* second
       u32 rest[2] = {};
       u32 r = 0;
       for (u32 i = 0; i < np; ++i) {
-        if (pawns[i] != e + 8) rest[r++] = pawns[i] - below_count(fixed, pawns[i]) - 8;
+        if (pawns[i] != e + 8 && r + 1 < np) rest[r++] = pawns[i] - below_count(fixed, pawns[i]) - 8;
       }
       u64 other_rank = 0;
       if constexpr (np == 2) other_rank = rest[0];
@@ -159,7 +159,7 @@ u64 index_three_against_pawn(const TbPieceList* first, const TbPieceList* second
       // The start and passed squares are taken as well.
       constexpr u64 kEpPieceCount = piece_count(kPieces, 5 + np);
       const u64 piece_rank = piece_digits<kPieces>(f, frame, base | bit(e - 8) | bit(e));
-      const u64 kp = static_cast<u32>(pawn_king_pair[a][b]);
+      const u64 kp = pawn_pair(a, b);
       return u64{pawn_total1[kTbPawn]} * kPieceCount * kPawnCount +
              ((kp * kEpPieceCount + piece_rank) * choose(44, np - 1) + other_rank) * 14 + code;
     }

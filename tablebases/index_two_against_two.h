@@ -53,7 +53,7 @@ inline u64 two_against_two_en_passant(const TbPieceList& mover, const TbPieceLis
   using S = TwoAgainstTwoShape<Mover, Other>;
   const auto frame = [m](Square s) { return s ^ m; };
   const Square a = frame(mover.sq[kTbKingSlot]), b = frame(other.sq[kTbKingSlot]);
-  const u32 kp = static_cast<u32>(pawn_king_pair[a][b]);
+  const u32 kp = pawn_pair(a, b);
   const Square e = frame(ep);
   const Square pushed = Down ? e + 8 : e - 8;
   const Square start = Down ? e - 8 : e + 8;
@@ -125,7 +125,7 @@ u64 index_two_against_two(const TbPieceList* first, const TbPieceList* second, u
 
     // Block of the side to move, frame t.
     const Square a = mover.sq[kTbKingSlot] ^ t, b = other.sq[kTbKingSlot] ^ t;
-    const u32 kp = static_cast<u32>(pawn_king_pair[a][b]);
+    const u32 kp = pawn_pair(a, b);
     constexpr TbManKind kHigh = tb_kind_of_type(S::kMine.high), kLow = tb_kind_of_type(S::kMine.low);
     u64 index = pawn_offsets2[tb_pair_combo(kHigh, kLow)][kp];
     if constexpr (kHigh == kLow) {

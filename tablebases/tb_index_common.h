@@ -103,6 +103,22 @@ struct PawnlessFrame {
   Square operator()(Square s) const { return reflect ? diagonal_reflect[s ^ x] : s ^ x; }
 };
 
+// The number of a king pair.  Kings on one square or side by side have no
+// number; they read as pair 0, so that input outside the contract still
+// stays within the tables.
+inline u32 pawn_pair(Square k1, Square k2) {
+  const u32 kp = static_cast<u16>(pawn_king_pair[k1][k2]);
+  return kp < kPawnKingPairs ? kp : 0;
+}
+inline u32 pawnless_pair(Square k1, Square k2) {
+  const u32 kp = static_cast<u16>(pawnless_king_pair[k1][k2]);
+  return kp < kPawnlessKingPairs ? kp : 0;
+}
+template <bool Pawns>
+inline u32 king_pair(Square k1, Square k2) {
+  return Pawns ? pawn_pair(k1, k2) : pawnless_pair(k1, k2);
+}
+
 // Offset table row and total of a combination of kinds (non-increasing).
 template <bool Pawns, u32 N>
 inline const u32* offsets_row(TbManKind t1, TbManKind t2 = 0, TbManKind t3 = 0) {
