@@ -125,6 +125,20 @@ TEST_F(TbFiles, ListOrderSymmetryAndMissingDirectories) {
   EXPECT_EQ(reg(m.path), 6u);
 }
 
+// Registers `list` from inside `dir` and exits with the number of men found.
+[[noreturn]] void register_from(const std::string& dir, const char* list) {
+  if (chdir(dir.c_str()) != 0) std::exit(99);
+  std::exit(static_cast<int>(init_tablebases(list)));
+}
+
+TEST_F(TbFiles, EmptyEntriesNameTheWorkingDirectory) {
+  TempTableDir d;
+  make_sparse(d.file("kpk.nbw"), tb_class_descriptors[1].position_count[0]);
+  for (const char* list : {"", "/no/such/dir;", ";;"})
+    EXPECT_EXIT(register_from(d.path, list), ::testing::ExitedWithCode(3), "") << '"' << list << '"';
+  EXPECT_EXIT(register_from(d.path, "/no/such/dir"), ::testing::ExitedWithCode(0), "");
+}
+
 // Fatal registration faults print one line on standard output and exit 1.
 void register_expecting_exit(const std::string& list) {
   dup2(2, 1);  // the death test matches what reaches standard error
