@@ -285,6 +285,13 @@ void team_release() {
   }
 }
 
+void team_quit(const char* line) {
+  send_to_workers(line);
+  if (!process_team.is_master) mark_worker_quitting();
+  team_release();
+  std::exit(0);
+}
+
 u32 hash_mb_from_option(i64 value) {
   if (value < static_cast<i64>(kMinHashMb)) return 0;
   u32 mb = kMinHashMb;

@@ -116,6 +116,10 @@ void mark_worker_quitting();
 // workers.  The caller then exits with code 0.
 void team_release();
 
+// "quit": forwards the line to the workers, marks a worker as quitting,
+// releases the team (team_release) and ends the process with exit code 0.
+[[noreturn]] void team_quit(const char* line);
+
 // The Hash option value as a table size: 0 when the value is to be ignored
 // (below 2); otherwise the largest power of two not above the value, at most
 // 4096.

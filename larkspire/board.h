@@ -14,19 +14,15 @@
 #include "position/see.h"
 //
 #include "larkspire/evaluate.h"
+#include "larkspire/limits.h"
 #include "larkspire/ply_record.h"
 #include "larkspire/search_io.h"
 #include "platform/platform.h"
-#include "search/limits.h"
 #include "search/search.h"
 
 namespace orvex::larkspire {
 
 using Board = EditionBoard;
-
-// Made moves per input poll; the first batch of a search is 60 moves shorter.
-constexpr i32 kPollBatch = 32768;
-constexpr i32 kFirstPollBatch = 32708;
 
 // Counts one made move; every kPollBatch moves reads waiting input and the
 // clock, and leaves the search (throws SearchAborted) when it must end.
@@ -47,12 +43,6 @@ inline void make_move(SearchMove m, UndoRecord& undo) {
   orvex::make_move<Board>(m, undo);
 }
 inline void unmake_move(SearchMove m, const UndoRecord& undo) { orvex::unmake_move<Board>(m, undo); }
-
-// Made moves of the current search, and the count shown to the interface.
-inline u64 made_moves() {
-  return search_status.node_batches * kPollBatch - static_cast<u64>(static_cast<i64>(search_status.node_countdown));
-}
-inline u64 shown_made_moves(u32 process_count) { return made_moves() / 14 * process_count; }
 
 inline bool is_see_safe(SearchMove m) { return orvex::is_see_safe<Board>(m); }
 inline bool is_pseudo_legal(SearchMove m) { return orvex::is_pseudo_legal<Board>(m); }

@@ -8,6 +8,7 @@
 
 #include "core/position_command.h"
 #include "core/worker_team.h"
+#include "larkspire/options.h"
 #include "position/move_text.h"
 #include "search/search.h"
 #include "search/search_support.h"
@@ -15,7 +16,6 @@
 
 namespace orvex::larkspire {
 
-u32 search_multipv = 1;
 i32 display_scale = 16;
 SearchMove result_move = 0;
 RootMoveAnalysis root_analysis[kMaxRootMoves + 1];
@@ -702,7 +702,7 @@ i32 search_root_moves(i32, i32, i32 c) {
   line_count = 0;
   i32 alpha = -32000;
   i32 best_so_far = kNoScore;
-  const u32 M = std::clamp<u32>(search_multipv, 1, 100);
+  const u32 M = std::clamp<u32>(engine_options.multipv, 1, 100);
   EditionPlyRecord* root = &edition_stack[0];
   EditionPlyRecord* child = &edition_stack[1];
   char buf[6];
@@ -859,18 +859,7 @@ void search_root_driver() {
 
   // Legal root moves.
   SearchMove generated[kMaxMoves + 1];
-  u32 count = 0;
-  if (in_check) {
-    MovePair list[kMaxMoves / 2];
-    const u32 k = evasions(list, *root, ~u64{0});
-    for (u32 i = 0; i < k; ++i) generated[count++] = list[i].move;
-    generated[count] = 0;
-  } else {
-    u32 keys[kMaxMoves];
-    count = generate_captures(generated, keys, pos.colour_bb[kWhite], pos.colour_bb[kBlack], *root);
-    generate_quiet_moves(generated + count, root->attacks_them, ~0u, ~0u, ~0u, ~0u, ~0u);
-    while (generated[count]) ++count;
-  }
+  const u32 count = generate_root_candidates(generated, in_check, *root);
   const bool restricted = lim.searchmoves[0] != 0;
   u32 n = 0;
   for (u32 i = 0; i < count && n < kMaxRootMoves - 1; ++i) {
@@ -1019,25 +1008,24 @@ void search_root_driver() {
 
 }  // namespace
 
-void search_root() { run_on_search_stack(&search_root_driver); }
-
-u64 shown_nodes() { return shown_made_moves(team_process_count()); }
-
-void reset_search_status() {
-  SearchStatus& st = search_status;
-  st.stop_requested = 0;
-  st.node_countdown = kFirstPollBatch;
-  st.node_batches = 1;
-  st.last_score = 0;
-  st.score_dropped = st.score_dropped_prev = 0;
-  st.fail_high = st.fail_high_prev = 0;
-  st.easy_move = 0;
-  st.stop_after_iteration = 0;
-  st.best_move = 0;
-  st.best_score = 0;
-  st.best_depth = 0;
-  st.score_printed = 0;
+u32 generate_root_candidates(SearchMove* out, bool in_check, const EditionPlyRecord& rec) {
+  const Position& pos = current_position;
+  u32 count = 0;
+  if (in_check) {
+    MovePair list[kMaxMoves / 2];
+    const u32 k = evasions(list, rec, ~u64{0});
+    for (u32 i = 0; i < k; ++i) out[count++] = list[i].move;
+    out[count] = 0;
+  } else {
+    u32 keys[kMaxMoves];
+    count = generate_captures(out, keys, pos.colour_bb[kWhite], pos.colour_bb[kBlack], rec);
+    generate_quiet_moves(out + count, rec.attacks_them, ~0u, ~0u, ~0u, ~0u, ~0u);
+    while (out[count]) ++count;
+  }
+  return count;
 }
+
+void search_root() { run_on_search_stack(&search_root_driver); }
 
 void reset_for_repeatable_search() {
   tt_zero();

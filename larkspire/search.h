@@ -5,13 +5,13 @@
 // the plies live in edition_stack.
 #pragma once
 #include "larkspire/board.h"
+#include "larkspire/limits.h"
 #include "larkspire/ply_record.h"
 #include "search/search_stack.h"
 
 namespace orvex::larkspire {
 
 // ---- Settings and state the front end shares with the search ----
-extern u32 search_multipv;  // MultiPV option, 1..100
 extern i32 display_scale;   // 16 + min(16, 32 - men), set by the root
 extern SearchMove result_move;  // move behind a returned score (node searches)
 
@@ -53,6 +53,11 @@ i32 search_pv(i32 alpha, i32 beta, i32 depth, u8 in_check, EditionPlyRecord* rec
 
 // One iteration over the root moves at c half plies; the best score.
 i32 search_root_moves(i32 alpha, i32 beta, i32 c);
+// The pseudo-legal moves of the position `rec` was evaluated for, in the
+// order the root takes them: the evasions when in check, else the captures
+// followed by the quiet moves; 0-terminated, returns their number.  `out`
+// holds kMaxMoves + 1 moves.
+u32 generate_root_candidates(SearchMove* out, bool in_check, const EditionPlyRecord& rec);
 // One search of current_position under search_limits, on a stack of its own;
 // the result in search_status (best_move, best_score, best_depth).
 void search_root();
@@ -61,10 +66,5 @@ void search_root();
 // the table zeroed with its ages, the limits and status as a bare "go" leaves
 // them, and the history of earlier searches forgotten.
 void reset_for_repeatable_search();
-// Sets the status fields every go starts a search with.
-void reset_search_status();
-
-// Made moves shown as nodes: made moves / 14 x processes.
-u64 shown_nodes();
 
 }  // namespace orvex::larkspire

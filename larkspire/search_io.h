@@ -1,5 +1,6 @@
 // What the edition's search needs from its front end: input polling during a
-// search and the output function for lines to the interface.
+// search and the output function for lines to the interface, both defined by
+// the front end (larkspire/interpreter.cpp).
 #pragma once
 
 namespace orvex::larkspire {

@@ -11,11 +11,15 @@ u8 quiet = 0;
 u8 stdin_is_pipe = 0;
 
 void send_line(const char* format, ...) {
-  char buffer[kOutputBufferSize];
   va_list args;
   va_start(args, format);
-  int n = std::vsnprintf(buffer, sizeof buffer, format, args);
+  send_line_v(format, args);
   va_end(args);
+}
+
+void send_line_v(const char* format, va_list args) {
+  char buffer[kOutputBufferSize];
+  int n = std::vsnprintf(buffer, sizeof buffer, format, args);
   if (n < 0) return;
   if (n >= kOutputBufferSize) {
     // Cut: keep the line a line, so the interface never sees two glued together.

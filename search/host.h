@@ -9,6 +9,7 @@
 // libraries as one group, so each call finds its definition whatever the order.
 #pragma once
 #include <cinttypes>
+#include <cstdarg>
 
 #include "position/types.h"
 
@@ -27,6 +28,8 @@ extern u8 stdin_is_pipe;
 // cut there and still ends its line.  Callers print lines for the interface
 // only in the master and only while `quiet` is false (see may_answer()).
 void send_line(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The same with the arguments as a va_list.
+void send_line_v(const char* format, va_list args);
 
 // True when reading one line from standard input would not block, or when
 // standard input has failed or ended.

@@ -1,40 +1,15 @@
-// The "go" command: reading its tokens, turning the clock into a target and
-// a hard time limit, and running one search with its final report.
+// The "go" command: turning the clock into a target and a hard time limit,
+// and running one search with its final report.
 #pragma once
+#include "core/go_line.h"
 #include "position/types.h"
 #include "search/limits.h"
 
 namespace orvex {
 
-// The search-move list holds its moves and a terminating 0.
-constexpr int kGoMaxSearchMoves = kMaxSearchMoves - 1;
 // Computed limits never exceed this (about a week), so that the root's
 // 32-bit products of a limit (at most 7 x the target time) cannot wrap.
 constexpr u32 kGoMaxTimeLimit = 600000000u;
-
-// What one "go" line asks for.  Clock values are kept within 0..2^31-1;
-// keywords that end the line without their value read 0.
-struct GoRequest {
-  i64 wtime = 0, btime = 0, winc = 0, binc = 0;
-  i64 movestogo = 25;
-  i64 movetime = 0;
-  i32 depth_limit = kNoDepthLimit;
-  i64 node_limit = kNoNodeLimit;
-  i32 mate_limit = 0;
-  bool infinite = false;
-  bool ponder = false;
-  bool searchmoves_seen = false;
-  int searchmove_count = 0;
-  // Move texts after "searchmoves" (at most five characters each); only
-  // texts that name two board squares are kept.
-  char searchmoves[kGoMaxSearchMoves][6] = {};
-};
-
-// Reads the tokens of a go line (the first token, the command word, is
-// skipped).  Unknown tokens before "searchmoves" are ignored; after it every
-// token that is no keyword is a move; moves beyond the list's capacity are
-// ignored.
-void parse_go_line(const char* line, GoRequest& out);
 
 // UCI_LimitStrength: without "infinite", the depth follows from the rating.
 void apply_strength_limit(GoRequest& req, bool limit_strength, i32 elo);

@@ -69,13 +69,6 @@ void on_stop(const char* line, bool previous_was_position) {
   }
 }
 
-void on_quit(const char* line) {
-  send_to_workers(line);
-  if (!process_team.is_master) mark_worker_quitting();
-  team_release();
-  std::exit(0);
-}
-
 }  // namespace
 
 void reset_interpreter() {
@@ -120,7 +113,7 @@ void execute_command(const char* text) {
   } else if (starts_with(line, "tt")) {
     run_timing_tests();
   } else if (starts_with(line, "quit")) {
-    on_quit(line);
+    team_quit(line);
   } else if (starts_with(line, "stop")) {
     on_stop(line, previous_was_position);
   }

@@ -17,7 +17,7 @@
 #include "larkspire/search.h"
 #include "platform/platform.h"
 #include "position/move_text.h"
-#include "search/limits.h"
+#include "larkspire/options.h"
 #include "search/tt.h"
 
 namespace orvex::larkspire {
@@ -31,7 +31,7 @@ class EditionSearch : public ::testing::Test {
     process_team.process_count = 1;
     process_team.is_master = 1;
   }
-  void SetUp() override { search_multipv = 1; }
+  void SetUp() override { engine_options.multipv = 1; }
 
   // Sets the position, runs a search with `setup` applied to the limits, and
   // returns the lines it printed.
@@ -186,7 +186,7 @@ TEST_F(EditionSearch, LineFormats) {
 }
 
 TEST_F(EditionSearch, MultiPvLines) {
-  search_multipv = 3;
+  engine_options.multipv = 3;
   const auto lines = run_depth("startpos", 6);
   EXPECT_TRUE(has_line(lines, "info multipv 1 depth 5 score cp "));
   EXPECT_TRUE(has_line(lines, "info multipv 3 depth 5 score cp "));
