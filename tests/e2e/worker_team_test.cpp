@@ -33,12 +33,19 @@ std::vector<pid_t> sorted(std::vector<pid_t> v) {
   return v;
 }
 
+// Both programs build their worker team with the same shared code: every
+// test runs against each.
+class Workers : public ::testing::TestWithParam<const char*> {
+ protected:
+  const char* program() const { return GetParam(); }
+};
+
 int expected_workers(int max_cpus) {
   return std::min<int>(max_cpus, static_cast<int>(platform::processor_count())) - 1;
 }
 
-TEST(Workers, MaxCpusSetsTheNumberOfWorkers) {
-  EngineProcess engine;
+TEST_P(Workers, MaxCpusSetsTheNumberOfWorkers) {
+  EngineProcess engine({}, program());
   ASSERT_TRUE(engine.sync().has_value());
   EXPECT_EQ(static_cast<int>(child_processes(engine.pid()).size()), expected_workers(2048));
   for (int cpus : {3, 1, 2}) {
@@ -58,9 +65,9 @@ TEST(Workers, MaxCpusSetsTheNumberOfWorkers) {
   EXPECT_EQ(sorted(child_processes(engine.pid())), before);
 }
 
-TEST(Workers, HashChangeStartsANewGeneration) {
+TEST_P(Workers, HashChangeStartsANewGeneration) {
   if (platform::processor_count() < 2) GTEST_SKIP() << "one processor: no workers";
-  EngineProcess engine;
+  EngineProcess engine({}, program());
   engine.send("setoption name Max CPUs value 2");
   ASSERT_TRUE(engine.sync(20000).has_value());
   const std::vector<pid_t> old_workers = child_processes(engine.pid());
@@ -91,8 +98,8 @@ TEST(Workers, HashChangeStartsANewGeneration) {
   EXPECT_TRUE(shared_memory_names(engine.pid()).empty());
 }
 
-TEST(Workers, QuitLeavesNoProcessAndNoSharedMemory) {
-  EngineProcess engine;
+TEST_P(Workers, QuitLeavesNoProcessAndNoSharedMemory) {
+  EngineProcess engine({}, program());
   engine.send("setoption name Max CPUs value 3");
   ASSERT_TRUE(engine.sync(20000).has_value());
   const std::vector<pid_t> workers = child_processes(engine.pid());
@@ -106,8 +113,8 @@ TEST(Workers, QuitLeavesNoProcessAndNoSharedMemory) {
   EXPECT_TRUE(shared_memory_names(master).empty());
 }
 
-TEST(Workers, EndOfInputEndsTheWholeTeam) {
-  EngineProcess engine;
+TEST_P(Workers, EndOfInputEndsTheWholeTeam) {
+  EngineProcess engine({}, program());
   engine.send("setoption name Max CPUs value 3");
   ASSERT_TRUE(engine.sync(20000).has_value());
   const std::vector<pid_t> workers = child_processes(engine.pid());
@@ -118,8 +125,8 @@ TEST(Workers, EndOfInputEndsTheWholeTeam) {
   }));
 }
 
-TEST(Workers, KillingTheMasterEndsTheWorkers) {
-  EngineProcess engine;
+TEST_P(Workers, KillingTheMasterEndsTheWorkers) {
+  EngineProcess engine({}, program());
   ASSERT_TRUE(engine.sync().has_value());
   const std::vector<pid_t> workers = child_processes(engine.pid());
   const pid_t master = engine.pid();
@@ -130,14 +137,19 @@ TEST(Workers, KillingTheMasterEndsTheWorkers) {
   EXPECT_TRUE(shared_memory_names(master).empty());
 }
 
-TEST(Workers, WorkerWithoutMasterExitsWithOne) {
+TEST_P(Workers, WorkerWithoutMasterExitsWithOne) {
   // Five numbers and no master whose mappings it could open.
-  EngineProcess worker({"32", "7", "3", "999999", "1"});
+  EngineProcess worker({"32", "7", "3", "999999", "1"}, program());
   ASSERT_TRUE(worker.started());
   EXPECT_EQ(worker.wait_exit(5000), 1);
-  EngineProcess bad_index({"32", "0", "3", std::to_string(getpid()), "0"});
+  EngineProcess bad_index({"32", "0", "3", std::to_string(getpid()), "0"}, program());
   EXPECT_EQ(bad_index.wait_exit(5000), 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(Programs, Workers, ::testing::Values(ORVEX_BINARY, LARKSPIRE_BINARY),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           return std::string(info.param == std::string(ORVEX_BINARY) ? "Orvex" : "Larkspire");
+                         });
 
 }  // namespace
 }  // namespace orvex::e2e
