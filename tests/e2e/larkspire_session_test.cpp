@@ -69,16 +69,16 @@ TEST(Larkspire, OptionLinesAnswerOnlyForMultiPv) {
     std::vector<std::string> answer;
   };
   const Case cases[] = {
+      {"setoption name Max CPUs value 2", {}},
       {"setoption name MultiPV value 7", {"info displaying 7 variations"}},
       {"setoption name multipv value 100", {"info displaying 100 variations"}},
       {"setoption name MultiPV value 0", {"info displaying 1 variations"}},
       {"setoption name MultiPV value 150", {"info displaying 1 variations"}},
       {"setoption name MultiPV value -3", {"info displaying 1 variations"}},
       {"setoption name MultiPV value", {"info displaying 1 variations"}},
-      {"setoption name Hash value 3000", {}},
+      {"setoption name Hash value 100", {}},
       {"setoption name hash value 1", {}},
       {"setoption name Hash value", {}},
-      {"setoption name Max CPUs value 2", {}},
       {"setoption name max cpus value 4096", {}},
       {"setoption name Clear Hash", {}},
       {"setoption name clear hash", {}},
@@ -188,7 +188,7 @@ TEST(Larkspire, BadInputIsIgnoredAndNeverACrash) {
       "", "   ", "\t", "garbage", "position", "position fen", "position fen 9/9/9 w KQkq - 0 1",
       "position fen rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1 moves e2e5 e7e5",
       "position startpos moves", "position startpos moves zz99 a1", "setoption", "setoption name",
-      "setoption name Hash value 99999999999999999999", "setoption name Max CPUs value abc",
+      "setoption name Hash value -5", "setoption name Hash value 2x", "setoption name Max CPUs value abc",
       "go depth", "go depth -3 nodes", "go searchmoves", "go searchmoves e2e4 zz a1a1q e7e8", "go wtime -5 btime -5 winc -1 binc -1 movestogo 0",
       "go movetime", "\x01\x02\xff\xfe",
   };
