@@ -317,6 +317,8 @@ TEST(Go, GoAndTimingSuiteIgnoredWhileBusy) {
 void self_play(int cpus, int base_ms, int inc_ms, int max_plies) {
   auto engine = start_engine(cpus);
   engine->send("ucinewgame");
+  // As a GUI does: the cleared tables are ready before the first clock runs.
+  ASSERT_TRUE(engine->sync(5000 * kSlowdown));
   std::string moves;
   i64 clock[2] = {base_ms, base_ms};
   for (int ply = 0; ply < max_plies; ++ply) {
