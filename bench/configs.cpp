@@ -23,7 +23,7 @@
 #include "search/tt.h"
 #include "search/limits.h"
 #include "search/host.h"
-#include "core/position_command.h"
+#include "core/bench_positions.h"
 #include "core/worker_team.h"
 
 namespace {
@@ -71,9 +71,7 @@ struct Run {
 };
 
 Run search_with(SearchConfig config, const char* fen, int depth) {
-  char line[256];
-  std::snprintf(line, sizeof line, "position fen %s", fen);
-  handle_position_command(line);
+  set_bench_position(fen);
   reset_for_repeatable_search();
   clear_pawn_hash();  // neither search finds the other's pawn entries
   search_limits.depth_limit = depth + 3;
@@ -84,9 +82,7 @@ Run search_with(SearchConfig config, const char* fen, int depth) {
 
 // Whether a clocked search of `fen` chooses configuration `config`.
 bool belongs_to(SearchConfig config, const char* fen) {
-  char line[256];
-  std::snprintf(line, sizeof line, "position fen %s", fen);
-  handle_position_command(line);
+  set_bench_position(fen);
   ConfigRequest req;
   req.depth_limit = kNoDepthLimit;
   req.node_limit = kNoNodeLimit;

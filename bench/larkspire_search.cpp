@@ -26,12 +26,12 @@ int main(int argc, char** argv) {
   tt_attach(table.data(), table.size());
   process_team.process_count = 1;
 
-  u64 per_position[larkspire::kBenchPositions];
+  u64 per_position[kBenchPositions];
   const u32 start = platform::tick_count();
   const u64 total = larkspire::run_benchmark(depth, per_position);
   const u32 elapsed = platform::tick_count() - start;
-  for (std::size_t i = 0; i < larkspire::kBenchPositions; ++i)
-    std::printf("%-72s %12" PRIu64 "\n", larkspire::kBenchFens[i], per_position[i]);
+  for (std::size_t i = 0; i < kBenchPositions; ++i)
+    std::printf("%-72s %12" PRIu64 "\n", kBenchFens[i], per_position[i]);
   std::printf("depth %d\n", depth);
   std::printf("made moves %" PRIu64 "\n", total);
   std::printf("time %" PRIu32 " ms\n", elapsed);

@@ -2,14 +2,13 @@
 // in one process with a cleared hash table before each.  The total of made
 // moves is the signature of the search's behaviour.
 #pragma once
-#include <cstddef>
-
+#include "core/bench_positions.h"
 #include "position/types.h"
 
 namespace orvex::larkspire {
 
-constexpr std::size_t kBenchPositions = 12;
-extern const char* const kBenchFens[kBenchPositions];
+// The positions are the main search benchmark's (kBenchFens).
+
 // The signature at the benchmark's default depth.
 constexpr int kBenchDepth = 10;
 
