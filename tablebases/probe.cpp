@@ -12,14 +12,28 @@ namespace orvex {
 u8* tb_cache_buffer = nullptr;
 u32 tb_cache_bytes = 0;
 
+namespace {
+// The search scores a mate by the ply it falls on: the side that mates on ply
+// p of its own node scores kMateBound - p, the side mated there p - kMateBound.
+constexpr i32 kMateBound = 32000;
+}  // namespace
+
+// A win value v is a mate in m = 32767 - v moves: the winner's m-th move
+// gives mate, on ply 2m - 1.  A loss value v is mated in m = v + 32766 moves:
+// the loser is mated on ply 2m.  Both score as the search scores that mate,
+// so a lost position (whose moves all reach won ones) shows the same distance
+// as the tables.  One-byte values (magnitude 32640 .. 32766) give 31747 ..
+// 31999 and -31748 .. -32000.
 bool tb_value_to_score(i32 value, i32* score) {
   if (value == 0) {
     *score = 0;
     return true;
   }
   if (value == kTbUnknown) return false;
-  const i32 s = value > 0 ? 2 * value - 33534 : 2 * value + 33532;
-  if (value > 0 ? (s <= 0 || s > 32000) : (s >= 0 || s < -32000)) return false;
+  const i32 s = value > 0 ? kMateBound - (2 * (32767 - value) - 1) : -kMateBound + 2 * (value + 32766);
+  // Only a damaged two-byte table holds a value outside the mate bound or one
+  // whose score has the wrong sign.
+  if (value > 0 ? (s <= 0 || s > kMateBound) : (s >= 0 || s < -kMateBound)) return false;
   *score = s;
   return true;
 }

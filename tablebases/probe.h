@@ -7,9 +7,11 @@ namespace orvex {
 constexpr i32 kTbUnknown = 32767;  // no value
 
 // Looks current_position up in the registered tables.  Returns 1 and writes
-// the score for the side to move (relative to the probed position: a win is
-// 32000 - 2 x moves to mate, a loss -32000 + 2 x moves) when the tables give
-// a value; 0, writing nothing, otherwise.  Changes nothing of the position.
+// the score for the side to move, relative to the probed position and scored
+// as the search scores the mate it leads to (a win in m moves, mate on ply
+// 2m - 1, is 32001 - 2m; a loss in m moves, mated on ply 2m, is -32000 + 2m)
+// when the tables give a value; 0, writing nothing, otherwise.  Changes
+// nothing of the position.
 i32 probe_tablebases(i32* out);
 
 // The search score of a table value; false when the value has none (no

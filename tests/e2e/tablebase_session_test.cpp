@@ -41,7 +41,7 @@ int table_mate_moves(const std::string& fen) {
   parse_fen(fen.c_str());
   i32 s = 0;
   EXPECT_EQ(probe_tablebases(&s), 1) << fen;
-  return s > 0 ? (32000 - s) / 2 : -((32000 + s) / 2);
+  return s > 0 ? (32001 - s) / 2 : -((32000 + s) / 2);
 }
 
 struct SearchLines {

@@ -16,16 +16,20 @@
 namespace orvex {
 namespace {
 
+// A win in m moves (value 32767 - m) scores as a mate given on ply 2m - 1,
+// 32001 - 2m; a loss in m moves (value m - 32766) as mated on ply 2m,
+// -32000 + 2m.  One-byte values stay beyond 31700 and inside 32000.
 TEST(TbScore, TableValuesBecomeScores) {
   struct Case {
     i32 value;
     bool has;
     i32 score;
   } cases[] = {
-      {0, true, 0},           {32766, true, 31998},   {32641, true, 31748},  {32640, true, 31746},
-      {-32766, true, -32000}, {-32641, true, -31750}, {-32640, true, -31748}, {-32639, true, -31746},
-      {kTbUnknown, false, 0}, {100, false, 0},        {-100, false, 0},      {16767, false, 0},
-      {16768, true, 2},       {-16767, true, -2},     {-32767, false, 0},    {-32768, false, 0},
+      {0, true, 0},           {32766, true, 31999},   {32641, true, 31749},  {32640, true, 31747},
+      {-32766, true, -32000}, {-32765, true, -31998}, {-32641, true, -31750}, {-32640, true, -31748},
+      {-32639, true, -31746}, {kTbUnknown, false, 0}, {100, false, 0},       {-100, false, 0},
+      {16766, false, 0},      {16767, true, 1},       {-16766, false, 0},    {-16767, true, -2},
+      {-32767, false, 0},     {-32768, false, 0},
   };
   for (const Case& c : cases) {
     i32 s = 12345;
@@ -75,9 +79,10 @@ TEST_P(TbProbe, ScoresFromTheSideToMove) {
   } cases[] = {
       // Mate in 1 for the side to move, both colours (the second through the
       // colour-swapped lookup).
-      {"k7/8/1K6/8/8/8/7Q/8 w - - 0 1", true, 31998},
-      {"K7/8/1k6/8/8/8/7q/8 b - - 0 1", true, 31998},
-      // Checkmated: lost now.
+      {"k7/8/1K6/8/8/8/7Q/8 w - - 0 1", true, 31999},
+      {"K7/8/1k6/8/8/8/7q/8 b - - 0 1", true, 31999},
+      // Mated in 1 (every move reaches a mate in 1), and checkmated: lost now.
+      {"7k/8/6K1/8/8/8/8/Q7 b - - 0 1", true, -31998},
       {"k6Q/8/1K6/8/8/8/8/8 b - - 0 1", true, -32000},
       {"K6q/8/1k6/8/8/8/8/8 w - - 0 1", true, -32000},
       // Bare bishop or knight: draws are results too.
@@ -95,7 +100,7 @@ TEST_P(TbProbe, ScoresFromTheSideToMove) {
     const i32 s = probe(c.fen, &found);
     EXPECT_EQ(found, c.found) << c.fen;
     if (c.score == kAnyWin) {
-      EXPECT_TRUE(s > 31700 && s < 32000 && s % 2 == 0) << c.fen << " " << s;
+      EXPECT_TRUE(s > 31700 && s < 32000 && s % 2 == 1) << c.fen << " " << s;
     } else if (c.found) {
       EXPECT_EQ(s, c.score) << c.fen;
     } else {
@@ -162,7 +167,7 @@ TEST(TbProbeRegistration, NumbersBeyondTheTableLeaveTheFileRegistered) {
   parse_fen("k7/8/1K6/8/8/8/7Q/8 w - - 0 1");
   i32 s = 0;
   EXPECT_EQ(probe_tablebases(&s), 1);
-  EXPECT_EQ(s, 31998);
+  EXPECT_EQ(s, 31999);
   init_tablebases("/nonexistent");
 }
 
