@@ -41,7 +41,7 @@ int table_mate_moves(const std::string& fen) {
   parse_fen(fen.c_str());
   i32 s = 0;
   EXPECT_EQ(probe_tablebases(&s), 1) << fen;
-  return s > 0 ? (32001 - s) / 2 : -((32000 + s) / 2);
+  return s > 0 ? (32001 - s) / 2 : -((32000 + s) / 2);  // mate on ply 32000 - s
 }
 
 struct SearchLines {
@@ -81,21 +81,49 @@ std::optional<long long> last_field(const std::vector<std::string>& lines, const
   return std::nullopt;
 }
 
+// The score field of the last line that has one: "mate N" or "cp N".
+std::string last_score(const std::vector<std::string>& lines) {
+  for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+    std::istringstream w(*it);
+    std::string word, unit, value;
+    while (w >> word)
+      if (word == "score" && w >> unit >> value) return unit + " " + value;
+  }
+  return "";
+}
+
+// Won and lost positions of every decisive class, both colours, with the
+// distances the Gaviota tables give (moves for the side to move: positive
+// when it mates, negative when it is mated); a draw shows "cp 0".  The
+// engine's own reading of the tables must agree as well.
 TEST(TablebaseSession, GoDepthShowsTheTablesMateDistance) {
-  const char* fens[] = {
-      "8/8/8/4k3/8/8/8/KQ6 w - - 0 1",    // queen, mate in several moves
-      "8/8/8/3k4/8/8/8/R5K1 w - - 0 1",   // rook, a long mate
-      "8/8/8/8/8/k7/7P/4K3 w - - 0 1",    // pawn outside the king's reach
-      "8/8/8/3K4/8/8/8/kq6 b - - 0 1",    // Black wins (colours swapped)
+  struct Case {
+    const char* fen;
+    int gaviota_moves;
+  } cases[] = {
+      {"8/8/8/4k3/8/8/8/KQ6 w - - 0 1", 9},     // queen, White mates
+      {"8/8/8/4k3/8/8/8/4KQ2 b - - 0 1", -8},   // queen, Black is mated
+      {"8/8/8/3K4/8/8/8/kq6 b - - 0 1", 9},     // colours swapped: Black mates
+      {"8/8/8/3K4/8/8/8/kq6 w - - 0 1", -9},
+      {"8/8/8/4K3/8/8/8/4kq2 w - - 0 1", -8},
+      {"8/8/8/3k4/8/8/8/R5K1 w - - 0 1", 15},   // rook, a long mate
+      {"8/8/8/3k4/8/8/8/R5K1 b - - 0 1", -15},
+      {"8/2K5/8/8/4r3/8/8/6k1 w - - 0 1", -13},
+      {"8/8/8/8/8/k7/7P/4K3 w - - 0 1", 13},    // pawn outside the king's reach
+      {"8/8/8/8/8/k7/7P/4K3 b - - 0 1", -13},
+      {"8/8/k7/8/8/4P3/8/6K1 b - - 0 1", -22},
+      {"8/8/3k4/8/8/2KB4/8/8 w - - 0 1", 0},    // bare bishop: a draw
   };
   for (const std::string& dir : {kRawTables, kCompressedTables}) {
     auto engine = engine_with_tables(dir);
-    for (const char* fen : fens) {
-      const int moves = table_mate_moves(fen);
-      ASSERT_GT(moves, 1) << fen;
-      const SearchLines out = search(*engine, std::string("position fen ") + fen, "go depth 5");
-      ASSERT_FALSE(out.best.empty()) << fen;
-      EXPECT_EQ(last_field(out.lines, "mate"), moves) << fen << " " << dir;
+    for (const Case& c : cases) {
+      if (c.gaviota_moves != 0) {
+        EXPECT_EQ(table_mate_moves(c.fen), c.gaviota_moves) << c.fen;
+      }
+      const SearchLines out = search(*engine, std::string("position fen ") + c.fen, "go depth 4");
+      ASSERT_FALSE(out.best.empty()) << c.fen;
+      const std::string want = c.gaviota_moves == 0 ? "cp 0" : "mate " + std::to_string(c.gaviota_moves);
+      EXPECT_EQ(last_score(out.lines), want) << c.fen << " " << dir;
     }
   }
 }
