@@ -99,6 +99,31 @@ void check_table_size(int cls, int side, u64 size, const char* path) {
   tb_fatal(text);
 }
 
+u64 tb_extent_positions(int cls, int side, int extent) {
+  const TbClassDescriptor& d = tb_class_descriptors[cls];
+  if (!(d.flags & kTbSplit)) return d.position_count[side];
+  const u64 full = (d.flags & kTbTwoByteValues) ? (u64{1} << 30) : (u64{1} << 31);
+  const u64 before = full * static_cast<u64>(extent);
+  if (before >= d.position_count[side]) return 0;
+  const u64 rest = d.position_count[side] - before;
+  return rest < full ? rest : full;
+}
+
+void check_raw_table_size(int cls, int side, int extent, u64 bytes, const char* path) {
+  const TbClassDescriptor& f = tb_class_descriptors[cls];
+  const u64 width = tb_value_bytes(cls);
+  if (bytes % width == 0 && bytes / width == tb_extent_positions(cls, side, extent)) return;
+  u64 shown_extent = f.position_count[side], last = f.position_count[side];
+  if (f.flags & kTbSplit) {
+    shown_extent = (f.flags & kTbTwoByteValues) ? (u64{1} << 30) : (u64{1} << 31);
+    last = f.position_count[side] % shown_extent;
+  }
+  char text[kTbPathBytes + 96];
+  std::snprintf(text, sizeof text, "*** %s corrupted %" PRIu64 " %" PRIu64 " %" PRIu64 "\n", path, shown_extent, last,
+                bytes / width);
+  tb_fatal(text);
+}
+
 i32 register_table_file(const char* directory, int cls, int side, int extent) {
   const TbClassDescriptor& desc = tb_class_descriptors[cls];
   if (desc.flags & kTbSymmetric) side = 0;
@@ -111,18 +136,17 @@ i32 register_table_file(const char* directory, int cls, int side, int extent) {
   TbCompressedFile* compressed = nullptr;
   int fd = platform::open_read_only(path);
   if (fd >= 0) {
-    // A raw file: one-byte tables below 2^31 positions are measured.
-    if (desc.position_count[side] < (u64{1} << 31) && !(desc.flags & kTbTwoByteValues)) {
-      const i64 size = platform::file_size(fd);
-      if (size < 0) {
-        platform::close_fd(fd);
-        char text[kTbPathBytes + 32];
-        std::snprintf(text, sizeof text, "*** Seek in %s failed\n", path);
-        tb_fatal(text);
-      }
-      if (desc.position_count[side] != 0) check_table_size(cls, side, static_cast<u64>(size), path);
-    }
+    // A raw file, whatever its value width and length, is measured: a file
+    // of the wrong size would register and then answer nothing, or wrong
+    // values.
+    const i64 size = platform::file_size(fd);
     platform::close_fd(fd);
+    if (size < 0) {
+      char text[kTbPathBytes + 32];
+      std::snprintf(text, sizeof text, "*** Seek in %s failed\n", path);
+      tb_fatal(text);
+    }
+    if (desc.position_count[side] != 0) check_raw_table_size(cls, side, extent, static_cast<u64>(size), path);
   } else {
     std::string candidates[4];
     const int n = compressed_candidates(path, cls, candidates);

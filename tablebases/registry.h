@@ -68,6 +68,17 @@ i32 register_table_file(const char* directory, int cls, int side, int extent);
 // one of its extents); otherwise ends the process with the corrupted message.
 void check_table_size(int cls, int side, u64 size, const char* path);
 
+// Positions held by one extent of a side's table: the whole count for a
+// class that is not split; for a split class 2^31 (one-byte values) or 2^30
+// (two-byte values) in every extent but the last, the rest in the last.
+u64 tb_extent_positions(int cls, int side, int extent);
+
+// Returns when a raw file of `bytes` bytes holds exactly the positions of its
+// extent at the class's value width; otherwise ends the process with the
+// corrupted message (showing the extent size, the last extent's size, or the
+// count twice for a class that is not split, and the whole positions found).
+void check_raw_table_size(int cls, int side, int extent, u64 bytes, const char* path);
+
 // Builds the path of one candidate: directory, '/', class name, for a split
 // class '.' and the extent's character, ".nbw" or ".nbb".  False when it
 // does not fit kTbPathBytes.

@@ -3,6 +3,8 @@
 // endings won in play, and the fatal message of a broken table file.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -199,22 +201,43 @@ TEST(TablebaseSession, SlowWonEndingsAreWonInPlay) {
   }
 }
 
+// A temporary directory, removed with what it holds.
+struct TempDir {
+  std::string path;
+  TempDir() {
+    char tmpl[] = "/tmp/orvex-tb-e2e-XXXXXX";
+    if (mkdtemp(tmpl)) path = tmpl;
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+  }
+  std::string file(const std::string& name) const { return path + "/" + name; }
+};
+
+// Raw files of the wrong size, of one-byte, two-byte and split tables (sparse),
+// end the engine as the path is set, with the corrupted line and exit code 1.
 TEST(TablebaseSession, WrongSizedFileEndsTheEngine) {
-  char tmpl[] = "/tmp/orvex-tb-e2e-XXXXXX";
-  ASSERT_NE(mkdtemp(tmpl), nullptr);
-  const std::string dir = tmpl;
-  FILE* f = std::fopen((dir + "/kpk.nbw").c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  std::fputs("short", f);
-  std::fclose(f);
-  EngineProcess engine;
-  engine.send("setoption name NalimovPath value " + dir);
-  auto line = engine.read_line(10000);
-  ASSERT_TRUE(line.has_value());
-  EXPECT_EQ(*line, "*** " + dir + "/kpk.nbw corrupted 81664 81664 5");
-  EXPECT_EQ(engine.wait_exit(10000), 1);
-  std::remove((dir + "/kpk.nbw").c_str());
-  rmdir(dir.c_str());
+  struct Case {
+    const char* name;
+    std::uintmax_t bytes;
+    const char* shown;  // extent or count, last extent or count, positions found
+  } cases[] = {
+      {"kpk.nbw", 5, "81664 81664 5"},
+      {"kppkpp.nbw", 100, "1917741812 1917741812 50"},
+      {"kqqpkq.0.nbw", 100, "2147483648 855510632 100"},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    std::ofstream(dir.file(c.name)).put('x');
+    std::filesystem::resize_file(dir.file(c.name), c.bytes);
+    EngineProcess engine;
+    engine.send("setoption name NalimovPath value " + dir.path);
+    auto line = engine.read_line(10000);
+    ASSERT_TRUE(line.has_value()) << c.name;
+    EXPECT_EQ(*line, "*** " + dir.file(c.name) + " corrupted " + c.shown);
+    EXPECT_EQ(engine.wait_exit(10000), 1) << c.name;
+  }
 }
 
 }  // namespace

@@ -85,7 +85,7 @@ TEST_F(TbFiles, FindsEveryNameForm) {
   tbgen::write_file(d.file("kqpkqp_0_nbw.emd"), packed);
   EXPECT_EQ(reg(d.path), 0u);
   EXPECT_EQ(path_of(class_of("knnknn"), 0), nullptr);
-  make_sparse(d.file("kqpkqp.a.nbw"), 1000);
+  make_sparse(d.file("kqpkqp.a.nbw"), u64{1} << 31);  // a whole extent of two-byte values
   const int kqpkqp = class_of("kqpkqp");
   EXPECT_EQ(register_table_file(d.path.c_str(), kqpkqp, 0, 10), 1);
   EXPECT_EQ(std::string(path_of(kqpkqp, 0, 10)), d.file("kqpkqp.a.nbw"));
@@ -169,6 +169,84 @@ TEST_F(TbFiles, UnusableFilesEndTheProcessWithTheirMessage) {
               "^\\*\\*\\* " + c.file("kpk.nbw.emd") + " corrupted 81664 81664 81665\n$");
 }
 
+// Raw files of every kind are measured against the positions of their
+// extent at the class's value width (sparse files make the large ones cheap).
+struct SizedFile {
+  std::string name;
+  u64 bytes;
+};
+
+u64 count_of(const char* name, int side) { return tb_class_descriptors[class_of(name)].position_count[side]; }
+
+TEST_F(TbFiles, RawFilesOfTheWrongSizeEndTheProcess) {
+  constexpr u64 k30 = u64{1} << 30, k31 = u64{1} << 31;
+  const u64 krnknn = count_of("krnknn", 0), kppkpp = count_of("kppkpp", 0), kbnkbn = count_of("kbnkbn", 0);
+  const u64 kqqpkq_last = count_of("kqqpkq", 0) % k31, kqqpkq_b_last = count_of("kqqpkq", 1) % k31;
+  const u64 kqpkqp_last = count_of("kqpkqp", 0) % k30;
+  ASSERT_EQ(kqqpkq_last, 855510632u);
+  ASSERT_EQ(kqpkqp_last, 840437544u);
+  struct Case {
+    const char* what;
+    std::vector<SizedFile> files;  // the last one is the wrong one
+    u64 shown_extent, shown_last, found;
+  } cases[] = {
+      {"two-byte, 100 bytes", {{"krnknn.nbw", 100}}, krnknn, krnknn, 50},
+      {"two-byte, one byte a position", {{"krnknn.nbw", krnknn}}, krnknn, krnknn, krnknn / 2},
+      {"two-byte, half a position short", {{"krnknn.nbw", 2 * krnknn - 1}}, krnknn, krnknn, krnknn - 1},
+      {"two-byte symmetric, 100 bytes", {{"kppkpp.nbw", 100}}, kppkpp, kppkpp, 50},
+      {"2^31 positions and more, one short", {{"kbnkbn.nbw", kbnkbn - 1}}, kbnkbn, kbnkbn, kbnkbn - 1},
+      {"split, first extent short", {{"kqqpkq.0.nbw", k31 - 1}}, k31, kqqpkq_last, k31 - 1},
+      {"split, second side", {{"kqqpkq.0.nbb", 100}}, k31, kqqpkq_b_last, 100},
+      {"split, a middle extent of the last one's size",
+       {{"kqqpkq.0.nbw", k31}, {"kqqpkq.1.nbw", kqqpkq_last}}, k31, kqqpkq_last, kqqpkq_last},
+      {"split, last extent whole",
+       {{"kqqpkq.0.nbw", k31}, {"kqqpkq.1.nbw", k31}, {"kqqpkq.2.nbw", k31}, {"kqqpkq.3.nbw", k31}},
+       k31, kqqpkq_last, k31},
+      {"split two-byte, one byte a position", {{"kqpkqp.0.nbw", k30}}, k30, kqpkqp_last, k30 / 2},
+      {"split two-byte, one extent of several short",
+       {{"kqpkqp.0.nbw", 2 * k30}, {"kqpkqp.1.nbw", 2 * k30}, {"kqpkqp.2.nbw", 2 * k30 - 2}},
+       k30, kqpkqp_last, k30 - 1},
+  };
+  for (const Case& c : cases) {
+    TempTableDir d;
+    for (const SizedFile& f : c.files) make_sparse(d.file(f.name), f.bytes);
+    const std::string line = d.file(c.files.back().name) + " corrupted " + std::to_string(c.shown_extent) + " " +
+                             std::to_string(c.shown_last) + " " + std::to_string(c.found);
+    EXPECT_EXIT(register_expecting_exit(d.path), ::testing::ExitedWithCode(1), "^\\*\\*\\* " + line + "\n$")
+        << c.what;
+  }
+}
+
+TEST_F(TbFiles, RawFilesOfTheRightSizeRegister) {
+  constexpr u64 k30 = u64{1} << 30, k31 = u64{1} << 31;
+  std::vector<SizedFile> kqqpkq, kqpkqp;
+  for (int e = 0; e < 3; ++e) kqqpkq.push_back({"kqqpkq." + std::to_string(e) + ".nbw", k31});
+  kqqpkq.push_back({"kqqpkq.3.nbw", count_of("kqqpkq", 0) % k31});
+  for (int e = 0; e < 11; ++e) kqpkqp.push_back({std::string("kqpkqp.") + "0123456789a"[e] + ".nbw", 2 * k30});
+  kqpkqp.push_back({"kqpkqp.b.nbw", 2 * (count_of("kqpkqp", 0) % k30)});
+  struct Case {
+    const char* cls;
+    std::vector<SizedFile> files;  // one per extent, in order
+  } cases[] = {
+      {"krnknn", {{"krnknn.nbw", 2 * count_of("krnknn", 0)}}},
+      {"kppkpp", {{"kppkpp.nbw", 2 * count_of("kppkpp", 0)}}},
+      {"kbnkbn", {{"kbnkbn.nbw", count_of("kbnkbn", 0)}}},
+      {"kqqpkq", kqqpkq},
+      {"kqpkqp", kqpkqp},
+  };
+  for (const Case& c : cases) {
+    TempTableDir d;
+    for (const SizedFile& f : c.files) make_sparse(d.file(f.name), f.bytes);
+    EXPECT_EQ(reg(d.path), 6u) << c.cls;
+    const int cls = class_of(c.cls);
+    ASSERT_EQ(tb_extent_count(cls, 0), static_cast<int>(c.files.size())) << c.cls;
+    for (int e = 0; e < static_cast<int>(c.files.size()); ++e) {
+      ASSERT_NE(path_of(cls, 0, e), nullptr) << c.cls << " " << e;
+      EXPECT_EQ(std::string(path_of(cls, 0, e)), d.file(c.files[e].name));
+    }
+  }
+}
+
 TEST_F(TbFiles, CacheSizes) {
   struct Case {
     u32 bytes;
@@ -209,10 +287,12 @@ TEST_F(TbFiles, TwoByteValuesAndShortReads) {
   TempTableDir d;
   const int cls = class_of("krnknn");
   ASSERT_EQ(tb_class_descriptors[cls].flags, kTbTwoByteValues);
+  make_sparse(d.file("krnknn.nbw"), 2 * tb_class_descriptors[cls].position_count[0]);
+  ASSERT_EQ(reg(d.path), 6u);
+  // Cut after registration: the cache opens the file at its first read.
   make_sparse(d.file("krnknn.nbw"), 3 * 8192 + 100);
   poke(d.file("krnknn.nbw"), 2 * 5000, {0x81, 0x7F});
   poke(d.file("krnknn.nbw"), 2 * 5001, {0x10, 0x80});
-  ASSERT_EQ(reg(d.path), 6u);
   EXPECT_EQ(probe_table(cls, 0, 5000), 32641);
   EXPECT_EQ(probe_table(cls, 0, 5001), -32752);
   EXPECT_EQ(probe_table(cls, 0, 3 * 4096 + 49), 0);           // the last two bytes in the file
