@@ -385,13 +385,23 @@ namespace orvex::platform {
 // ---- read-only files ----
 
 int open_read_only(const char* path) {
+  // Only regular files are opened: opening a FIFO for reading blocks until a
+  // writer comes, and a device may act on being opened.  The kind is looked
+  // at before the open, and the open itself does not block, so a name that
+  // changes kind in between is refused by the check after it.
+  struct stat st;
+  if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
   int fd;
   do {
-    fd = open(path, O_RDONLY | O_CLOEXEC);
+    fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return -1;
-  struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return -1;
+  }
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
     close(fd);
     return -1;
   }

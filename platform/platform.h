@@ -103,9 +103,10 @@ void unmap_shared(SharedMapping& m);
 void unlink_shared(const std::string& name);
 
 // ---- read-only files ----
-// Opens a file for reading; the descriptor is closed on exec, so worker
-// processes never inherit it.  Returns -1 when it cannot be opened (also
-// when the path names a directory).
+// Opens a regular file for reading without ever blocking; the descriptor is
+// closed on exec, so worker processes never inherit it.  Returns -1 when it
+// cannot be opened, and for anything but a regular file (a directory, a
+// FIFO, a device), which is not opened at all.
 int open_read_only(const char* path);
 // Reads up to len bytes at a 64-bit byte offset, retrying short reads and
 // EINTR until len bytes are read or the file ends.  Returns the bytes read

@@ -2,6 +2,7 @@
 // distances through "go depth", tablebase hits in the info lines, won
 // endings won in play, and the fatal message of a broken table file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -238,6 +239,30 @@ TEST(TablebaseSession, WrongSizedFileEndsTheEngine) {
     EXPECT_EQ(*line, "*** " + dir.file(c.name) + " corrupted " + c.shown);
     EXPECT_EQ(engine.wait_exit(10000), 1) << c.name;
   }
+}
+
+// FIFOs and directories named like tables are skipped without blocking: the
+// engine answers "readyok", probes the real table beside them, none of theirs,
+// and quits.
+TEST(TablebaseSession, NotRegularFilesAreSkippedWithoutBlocking) {
+  TempDir dir;
+  for (const char* fifo : {"kbk.nbw", "kbk.nbb.emd", "kpk.nbw"}) ASSERT_EQ(mkfifo(dir.file(fifo).c_str(), 0644), 0);
+  std::filesystem::create_directory(dir.file("kbk.nbb"));
+  std::filesystem::create_directory(dir.file("kpk.nbb"));
+  for (const char* table : {"kqk.nbw", "kqk.nbb"})
+    std::filesystem::copy_file(kRawTables + "/" + table, dir.file(table));
+  auto engine = engine_with_tables(dir.path);
+  ASSERT_TRUE(engine->sync(10000).has_value());
+  const SearchLines kqk = search(*engine, "position fen 8/8/8/4k3/8/8/8/4KQ2 b - - 0 1", "go depth 4");
+  EXPECT_EQ(last_score(kqk.lines), "mate -8");  // only the table knows it
+  // With its table the bishop search shows hits; without, none (the field
+  // would be absent too if the shown node count were 0, so it must not be).
+  const SearchLines kbk = search(*engine, "position fen 8/8/3k4/8/8/2KB4/8/8 w - - 0 1", "go depth 4");
+  EXPECT_FALSE(kbk.best.empty());
+  EXPECT_GT(last_field(kbk.lines, "nodes").value_or(0), 0);
+  EXPECT_FALSE(last_field(kbk.lines, "tbhits").has_value());
+  engine->send("quit");
+  EXPECT_EQ(engine->wait_exit(10000), 0);
 }
 
 }  // namespace

@@ -207,6 +207,53 @@ bool name_exists(const std::string& name) {
 }
 }  // namespace
 
+// Only regular files open (a link to one too); a FIFO, with or without a
+// writer, a directory and a device are refused at once, as a missing file.
+TEST(ReadOnlyFiles, OnlyRegularFilesOpenAndNothingBlocks) {
+  char tmpl[] = "/tmp/orvex-platform-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  const std::string dir = tmpl;
+  const std::string regular = dir + "/regular", fifo = dir + "/fifo", sub = dir + "/sub";
+  const std::string to_regular = dir + "/to_regular", to_fifo = dir + "/to_fifo";
+  {
+    const int fd = open(regular.c_str(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, "table", 5), 5);
+    close(fd);
+  }
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  ASSERT_EQ(mkdir(sub.c_str(), 0755), 0);
+  ASSERT_EQ(symlink(regular.c_str(), to_regular.c_str()), 0);
+  ASSERT_EQ(symlink(fifo.c_str(), to_fifo.c_str()), 0);
+  // A FIFO with a writer waiting: a blocking open would succeed on it.
+  const int writer = open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(writer, 0);
+  alarm(20);  // a blocking open ends the test program instead of hanging it
+  struct Case {
+    std::string path;
+    bool opens;
+  } cases[] = {{regular, true}, {to_regular, true}, {dir + "/missing", false}, {sub, false},
+               {fifo, false},   {to_fifo, false},   {"/dev/null", false}};
+  for (const Case& c : cases) {
+    const int fd = open_read_only(c.path.c_str());
+    EXPECT_EQ(fd >= 0, c.opens) << c.path;
+    if (fd < 0) continue;
+    EXPECT_EQ(fcntl(fd, F_GETFL) & O_NONBLOCK, 0) << c.path;
+    EXPECT_NE(fcntl(fd, F_GETFD) & FD_CLOEXEC, 0) << c.path;
+    char buf[8] = {};
+    EXPECT_EQ(read_at(fd, buf, sizeof buf, 1), 4) << c.path;
+    EXPECT_STREQ(buf, "able");
+    close_fd(fd);
+  }
+  close(writer);
+  // The FIFO without a writer.
+  EXPECT_LT(open_read_only(fifo.c_str()), 0);
+  alarm(0);
+  for (const std::string& p : {regular, fifo, to_regular, to_fifo}) unlink(p.c_str());
+  rmdir(sub.c_str());
+  rmdir(dir.c_str());
+}
+
 TEST(SharedMemory, CreateOpenShareAndUnlink) {
   const std::string name = test_name("A");
   SharedMapping a, b;

@@ -2,6 +2,7 @@
 // files made in temporary directories (sparse where they are large).
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -123,6 +124,29 @@ TEST_F(TbFiles, ListOrderSymmetryAndMissingDirectories) {
   EXPECT_EQ(reg(m.path), 5u);
   make_sparse(m.file("knnknn.nbw"), tb_class_descriptors[class_of("knnknn")].position_count[0]);
   EXPECT_EQ(reg(m.path), 6u);
+}
+
+// A FIFO or a directory named like a table is skipped as a missing file is,
+// without blocking: the next candidate name is tried.
+TEST_F(TbFiles, CandidatesThatAreNotRegularFilesAreSkipped) {
+  TempTableDir d;
+  ASSERT_EQ(mkfifo(d.file("kpk.nbw").c_str(), 0644), 0);
+  d.sub("kpk.nbb");
+  ASSERT_EQ(mkfifo(d.file("kqk.nbw").c_str(), 0644), 0);
+  const std::vector<u8> kqk_draws(tb_class_descriptors[5].position_count[0], 0);
+  tbgen::write_file(d.file("kqk.nbw.emd"), tbgen::encode_table(kqk_draws));
+  d.sub("krk.nbw");
+  d.sub("krk.nbw.emd");
+  ASSERT_EQ(mkfifo(d.file("krk_nbw.emd").c_str(), 0644), 0);
+  alarm(20);  // a blocking open ends the test program instead of hanging it
+  EXPECT_EQ(reg(d.path), 3u);
+  alarm(0);
+  EXPECT_EQ(path_of(1, 0), nullptr);
+  EXPECT_EQ(path_of(1, 1), nullptr);
+  EXPECT_EQ(path_of(4, 0), nullptr);
+  ASSERT_NE(path_of(5, 0), nullptr);
+  EXPECT_EQ(std::string(path_of(5, 0)), d.file("kqk.nbw.emd"));
+  EXPECT_EQ(probe_table(5, 0, 100), 0);
 }
 
 // Registers `list` from inside `dir` and exits with the number of men found.
