@@ -8,6 +8,7 @@
 
 #include "position/fen.h"
 #include "position/position.h"
+#include "search/search_stack.h"
 #include "tablebases/cache.h"
 #include "tablebases/probe.h"
 #include "tablebases/registry.h"
@@ -36,6 +37,16 @@ TEST(TbScore, TableValuesBecomeScores) {
     EXPECT_EQ(tb_value_to_score(c.value, &s), c.has) << c.value;
     if (c.has) {
       EXPECT_EQ(s, c.score) << c.value;
+    }
+  }
+  // Every value a one-byte table gives (and the fixed kppkp value -32639)
+  // scores beyond the tablebase threshold and inside the mate bound.
+  for (i32 v = 32640; v <= 32766; ++v) {
+    for (i32 value : {v, -v, -32639}) {
+      i32 s = 0;
+      ASSERT_TRUE(tb_value_to_score(value, &s)) << value;
+      EXPECT_TRUE(value > 0 ? s > kTbScoreThreshold && s < kMateScore : s < -kTbScoreThreshold && s >= -kMateScore)
+          << value << " " << s;
     }
   }
 }
