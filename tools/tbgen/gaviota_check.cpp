@@ -27,9 +27,9 @@
 #include "tablebases/cache.h"
 #include "tablebases/registry.h"
 #include "tablebases/tb_types.h"
+#include "tests/e2e/engine_process.h"
 #include "tools/tbgen/solver.h"
 #include "tools/tbgen/tables.h"
-#include "tests/e2e/engine_process.h"
 
 using namespace orvex;
 using namespace orvex::tbgen;
@@ -199,7 +199,6 @@ u64 sweep_through_engine(const char* engine_path, const char* table_dir, u32 per
           const BoardPosition b = random_position(man, colour, stm, rng);
           const std::string fen = fen_of(b);
           const Verdict truth = gaviota_verdict(b);
-          const std::string want = expected_score(truth);
           const std::optional<Shown> shown = engine_score(engine, fen);
           if (!shown) {
             std::printf("  %s: no bestmove from the engine\n", fen.c_str());
