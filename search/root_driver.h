@@ -98,10 +98,10 @@ void search_root_driver() {
     // configuration searches instead.
     root_list_refused = n == 0 && lim.searchmoves[0] != 0;
     if (root_list_refused) return;
-  } else {
+  } else if (n == 0 && lim.searchmoves[0] != 0) {
     // Names that only moves no configuration generates (bishop promotions)
     // can leave even this list empty: the first legal one is the answer.
-    if (n == 0 && lim.searchmoves[0] != 0) st.named_move = first_legal_uci_move(lim.searchmoves, kMaxSearchMoves);
+    st.named_move = first_legal_uci_move(lim.searchmoves, kMaxSearchMoves);
   }
   advance_tt_age();
   if (n <= 1 && !lim.infinite) lim.depth_limit = 8;

@@ -45,7 +45,9 @@ TEST_P(LongLines, GameInOneLineIsAnsweredForTheSideToMove) {
   EngineProcess engine({}, GetParam());
   ASSERT_TRUE(engine.sync(30000).has_value());
   // The default Max CPUs: a worker for every further processor.
-  if (platform::processor_count() >= 2) EXPECT_FALSE(child_processes(engine.pid()).empty());
+  if (platform::processor_count() >= 2) {
+    EXPECT_FALSE(child_processes(engine.pid()).empty());
+  }
   struct Case {
     int plies;
     Colour to_move;
