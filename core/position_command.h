@@ -1,11 +1,13 @@
 // The "position" command: the stored text of the last position line and the
 // procedure that turns such a text into the root position.
 #pragma once
+#include "core/text.h"
 #include "position/position.h"
 
 namespace orvex {
 
-constexpr int kPositionLineSize = 8192;
+// Room for a whole command line (a GUI sends a game as one line).
+constexpr std::size_t kPositionLineSize = kLineBufferSize;
 
 // The last "position" line carried out, trailing blanks and an empty
 // trailing "moves" cut.  Empty before the first one.  Every search root

@@ -5,6 +5,13 @@
 
 namespace orvex {
 
+// Room for one command line and its terminating zero.  A line of up to
+// 64 KiB is read whole: a GUI sends a game as one "position" line, and the
+// longest legal game (11,898 plies of at most six characters, after a FEN)
+// fits.  The line reader discards the rest of a longer line.
+constexpr std::size_t kMaxLineLength = 65536;
+constexpr std::size_t kLineBufferSize = kMaxLineLength + 1;
+
 // Whether `line` begins with `prefix`.
 inline bool starts_with(const char* line, const char* prefix) {
   return std::strncmp(line, prefix, std::strlen(prefix)) == 0;

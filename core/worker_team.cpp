@@ -236,8 +236,9 @@ u32 setup_workers(const TeamConfig& cfg) {
 void send_to_workers(const char* line) {
   ProcessTeam& t = process_team;
   if (!t.is_master || t.process_count <= 1) return;
-  char buf[8194];
-  std::size_t len = copy_text(buf, sizeof buf, line);
+  // A whole command line and its newline.
+  char buf[kLineBufferSize + 1];
+  std::size_t len = copy_text(buf, kLineBufferSize, line);
   buf[len++] = '\n';
   for (i32 i = 1; i < t.process_count; ++i) {
     int& fd = t.pipes[i].stdin_write_dup;

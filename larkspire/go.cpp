@@ -157,7 +157,7 @@ void report_search_result() {
               nodes * 1024 / elapsed);
 
   char text[6];
-  move_to_text(st.best_move, text);
+  answer_move_text(st.best_move, st.named_move, text);
   const SearchMove ponder = find_ponder_move(st.best_move);
 
   if (!st.score_printed) {

@@ -32,6 +32,7 @@ void reset_search_status() {
   st.easy_move = 0;
   st.stop_after_iteration = 0;
   st.best_move = 0;
+  st.named_move = 0;
   st.best_score = 0;
   st.best_depth = 0;
   st.score_printed = 0;

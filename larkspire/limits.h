@@ -40,6 +40,10 @@ struct SearchStatus {
   u8 easy_move;
   u8 stop_after_iteration;
   SearchMove best_move;
+  // A legal move of the searchmoves list that the root list lacks (the
+  // generators make no bishop promotions): answered in place of a best_move
+  // of 0.  Set by the root when the names leave its list empty.
+  UciMove named_move;
   i32 best_score;
   i32 best_depth;          // half-ply iteration at which best_move last changed
   u8 score_printed;        // a line with a score was printed for this search

@@ -873,6 +873,9 @@ void search_root_driver() {
     if (legal && (!restricted || named_by_searchmoves(m))) edition_root.moves[n++] = m;
   }
   edition_root.moves[n] = 0;
+  // Names that only moves the generators leave out (bishop promotions)
+  // empty the list: the first legal one is the answer.
+  if (n == 0 && restricted) st.named_move = first_legal_uci_move(lim.searchmoves, kMaxSearchMoves);
   if (n < 2 && !lim.infinite) search_limits.depth_limit = 8;
   if (n >= 1) st.best_move = edition_root.moves[0];
 
@@ -994,7 +997,8 @@ void search_root_driver() {
     st.score_printed = 1;
     const i32 bs = st.best_score;
     char buf[6];
-    const std::string move(move_text(st.best_move, buf));
+    answer_move_text(st.best_move, st.named_move, buf);
+    const std::string move(buf);
     if (master()) {
       if (bs >= -30999 && bs <= 30999)
         send_line("info depth %d score cp %d nodes %" PRIu64 " pv %s\n", std::max(st.best_depth / 2 - 1, 1),

@@ -33,7 +33,9 @@ bool stdin_is_console();
 // A buffered line reader on one descriptor.  Standard input has one
 // (stdin_reader); tests make their own on pipes.
 struct LineReader {
-  static constexpr std::size_t kBufferSize = 1 << 16;
+  // Room for the longest line the interpreters read whole (64 KiB) and its
+  // line end, so that such a line counts as waiting only once it is all here.
+  static constexpr std::size_t kBufferSize = 1 << 17;
   int fd = 0;
   std::size_t begin = 0, end = 0;  // unread bytes are buf[begin, end)
   bool at_end = false;             // end of input or a read error seen

@@ -294,6 +294,19 @@ bool is_legal_uci_move(UciMove m) {
   return false;
 }
 
+UciMove first_legal_uci_move(const UciMove* list, int cap) {
+  for (int i = 0; i < cap && list[i] != 0; ++i)
+    if (is_legal_uci_move(list[i])) return list[i];
+  return 0;
+}
+
+void answer_move_text(SearchMove move, UciMove named, char out[6]) {
+  if (move == kNoMove && named != 0)
+    uci_move_to_text(named, out);
+  else
+    move_to_text(move, out);
+}
+
 SearchMove search_move_of(UciMove m) {
   SearchMove s = make_move_code(move_from(m), move_to(m));
   if (m & kUciCastle) s |= kMoveCastle;

@@ -39,6 +39,15 @@ int generate_legal_uci_moves(UciMove out[kMaxLegalMoves]);
 // current_position.  Slow, same inputs as generate_legal_uci_moves.
 bool is_legal_uci_move(UciMove m);
 
+// The first move of a 0-terminated list (at most `cap` entries) that is
+// legal in current_position; 0 when none is.  Slow, as is_legal_uci_move.
+UciMove first_legal_uci_move(const UciMove* list, int cap);
+
+// Text of the move a search answers with: `move`, or when it is 0 the
+// front-end move `named` (a legal move no search generates, such as a bishop
+// promotion); "a1a1" when both are 0.
+void answer_move_text(SearchMove move, UciMove named, char out[6]);
+
 // The search code of the same move (castling, en passant, queen, rook and
 // knight promotions translated); 0 for a bishop promotion, which has none.
 SearchMove search_move_of(UciMove m);

@@ -30,6 +30,7 @@ void reset_searcher_status() {
   s.easy_move = 0;
   s.stop_after_iteration = 0;
   s.best_move = kNoMove;
+  s.named_move = 0;
   s.best_score = 0;
   s.best_depth = 0;
   s.strength_move = kNoMove;

@@ -36,6 +36,10 @@ struct SearchStatus {
   u8 easy_move;
   u8 stop_after_iteration;
   SearchMove best_move;
+  // A legal move of the searchmoves list that no root list holds (no
+  // configuration generates bishop promotions): answered in place of a
+  // best_move of 0.  Set by a root whose list the names left empty.
+  UciMove named_move;
   i32 best_score;
   i32 best_depth;          // half plies
   i32 iteration;           // plies; kept across searches

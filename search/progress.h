@@ -83,8 +83,9 @@ inline ProgressFields progress_fields(bool tb_hits_field) {
 
 // The shown score of a progress or final line: "cp" or "mate" and the
 // number.  Configurations without mate text show centipawns throughout, and
-// those with the draw-score clamp push 0..2 to 3 and -2..-1 to -3 unless
-// Display Draw Scores is on.
+// those with the draw-score clamp push 0..2 to 3 and -2..-1 to -3 in their
+// progress lines unless Display Draw Scores is on (shown_value); the final
+// line shows the score as it is (final_value).
 template <class Cfg>
 inline const char* shown_unit(Score s) {
   if constexpr (Cfg::kScoreMateText) return score_unit(s);
@@ -104,6 +105,11 @@ inline i32 shown_value(Score s) {
     }
     return c;
   }
+}
+template <class Cfg>
+inline i32 final_value(Score s) {
+  if constexpr (Cfg::kScoreMateText) return shown_score(s, display_scale);
+  else return centipawns(s, display_scale);
 }
 
 }  // namespace orvex

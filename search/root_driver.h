@@ -98,6 +98,10 @@ void search_root_driver() {
     // configuration searches instead.
     root_list_refused = n == 0 && lim.searchmoves[0] != 0;
     if (root_list_refused) return;
+  } else if (n == 0 && lim.searchmoves[0] != 0) {
+    // Names that only moves no configuration generates (bishop promotions)
+    // can leave even this list empty: the first legal one is the answer.
+    st.named_move = first_legal_uci_move(lim.searchmoves, kMaxSearchMoves);
   }
   advance_tt_age();
   if (n <= 1 && !lim.infinite) lim.depth_limit = 8;
@@ -186,10 +190,10 @@ void search_root_driver() {
     st.score_printed = 1;
     if (may_answer()) {
       char text[8];
-      move_to_text(st.best_move, text);
+      answer_move_text(st.best_move, st.named_move, text);
       const i32 s = st.best_score;
       send_line("info depth %d score %s %d nodes %" PRIu64 " pv %s\n", shown_depth(st.best_depth),
-                shown_unit<Cfg>(s), shown_value<Cfg>(s), shown_nodes(), text);
+                shown_unit<Cfg>(s), final_value<Cfg>(s), shown_nodes(), text);
     }
   }
 }

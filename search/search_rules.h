@@ -38,8 +38,9 @@
 //                         mate-class best score ends the search
 //   kScoreMateText        progress and final lines may show "score mate"
 //   kTbHitsField          progress lines carry "tbhits"
-//   kDrawScoreClamp       small shown scores are pushed off 0 unless Display
-//                         Draw Scores is on
+//   kDrawScoreClamp       small scores of the progress lines are pushed off 0
+//                         unless Display Draw Scores is on (the final line
+//                         shows the score as it is)
 //   kFallsBackToGeneral   a root list that "searchmoves" leaves empty is
 //                         refused (root_list_refused), so that the general
 //                         configuration searches instead

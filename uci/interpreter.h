@@ -1,10 +1,11 @@
 // The command interpreter: reads one UCI line and carries it out.
 #pragma once
+#include "core/text.h"
 #include "position/types.h"
 
 namespace orvex {
 
-constexpr int kLineBufferSize = 8192;   // a line holds at most 8191 characters
+// A line read whole holds up to kMaxLineLength characters (core/text.h).
 constexpr int kPendingLineSize = 256;
 
 // Lines queued by the interpreter itself ("go ponder" before a "stop" or

@@ -89,7 +89,7 @@ void report_search_result() {
   SearchMove move = st.best_move;
   if (opt.limit_strength && st.strength_move != kNoMove) move = st.strength_move;
   char text[6];
-  move_to_text(move, text);
+  answer_move_text(move, st.named_move, text);
   const SearchMove ponder = find_ponder_move(move);
 
   if (!st.score_printed) {

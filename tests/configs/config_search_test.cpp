@@ -5,6 +5,9 @@
 // list a configuration cannot generate.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -21,6 +24,7 @@
 #include "search/search.h"
 #include "search/progress.h"
 #include "search/search_rules.h"
+#include "search/settings.h"
 #include "tests/data_files.h"
 #include "tests/search_fixture.h"
 
@@ -144,6 +148,87 @@ TEST_F(ConfigSearch, EmptyRestrictedRootFallsBackToGeneral) {
   EXPECT_EQ(best_move(), "e7e8r");
 }
 
+// The final line shows the centipawns of the best score, in every
+// configuration that prints one: the draw-score clamp of the progress lines
+// does not reach it.  Each position is mate for the side to move, with the
+// material of its configuration, so no progress line is printed and the best
+// score stays 0.
+TEST_F(ConfigSearch, FinalLineShowsTheScoreAsItIs) {
+  struct Case {
+    SearchConfig config;
+    const char* fen;
+  };
+  const Case cases[] = {
+      {kConfigGeneral, "R6k/5ppp/8/8/8/8/5PPP/6K1 b - -"},
+      {kConfigPawnEnding, "7k/5KPp/8/8/8/8/8/8 b - -"},
+      {kConfigBishopEnding, "b6k/5KBp/8/8/8/8/8/8 b - -"},
+      {kConfigBishopVsKnightEnding, "n6k/5KBp/8/8/8/8/8/8 b - -"},
+      {kConfigKnightVsBishopEnding, "5K1k/5Npp/8/8/8/8/8/b7 b - -"},
+      {kConfigKnightEnding, "5K1k/5Npp/8/8/8/8/8/n7 b - -"},
+      {kConfigQueenEnding, "7k/5KQp/8/8/8/8/8/1q6 b - -"},
+      {kConfigRookEnding, "R6k/5ppp/8/8/8/8/5PPP/6K1 b - -"},
+      {kConfigRookBishopEnding, "R6k/5ppp/8/8/8/8/5PPP/6KB b - -"},
+      {kConfigRookKnightEnding, "R6k/5ppp/8/8/8/8/5PPP/6KN b - -"},
+      {kConfigCastlingRights, "R6k/5ppp/8/8/8/8/8/4K2R b K -"},
+      {kConfigMixed, "R6k/5ppp/8/8/8/8/8/3QK3 b - -"},
+  };
+  search_settings.display_draw_scores = 0;
+  for (const Case& c : cases) {
+    char path[] = "/tmp/orvex-final-line-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    const int saved = dup(1);
+    dup2(fd, 1);
+    quiet = 0;
+    search(c.config, c.fen, 5);
+    quiet = 1;
+    dup2(saved, 1);
+    close(saved);
+    close(fd);
+    std::ifstream in(path);
+    std::stringstream out;
+    out << in.rdbuf();
+    std::remove(path);
+    const std::string tag = search_config_tag(c.config);
+    if (c.config != kConfigGeneral) {
+      // A clocked go would choose this configuration for the position.
+      ConfigRequest clocked;
+      clocked.depth_limit = kNoDepthLimit;
+      clocked.node_limit = kNoNodeLimit;
+      EXPECT_EQ(choose_search_config(current_position, clocked), c.config) << tag;
+    }
+    EXPECT_NE(out.str().find("info depth -3 score cp 0 nodes 0 pv a1a1\n"), std::string::npos)
+        << tag << ":\n" << out.str();
+    EXPECT_EQ(out.str().find(" score cp 3 "), std::string::npos) << tag;
+  }
+}
+
+// No configuration generates bishop promotions: a searchmoves list of only
+// such a move leaves even the general root empty, and the named move is the
+// answer (a search move cannot hold it).  A name that is not legal gives
+// nothing to answer.
+TEST_F(ConfigSearch, NamedMoveNoRootHoldsIsTheAnswer) {
+  struct Case {
+    SearchConfig config;
+    const char* fen;
+    const char* searchmove;
+    const char* answer;
+  };
+  const Case cases[] = {
+      {kConfigPawnEnding, "8/4P3/8/8/8/k7/8/K7 w - -", "e7e8b", "e7e8b"},
+      {kConfigGeneral, "8/4P3/8/8/8/k7/8/K7 w - -", "e7e8b", "e7e8b"},
+      {kConfigCastlingRights, "4k3/1P6/8/8/8/8/8/R3K3 w Q -", "b7b8b", "b7b8b"},
+      {kConfigGeneral, "8/4P3/8/8/8/k7/8/K7 w - -", "e7e6", "a1a1"},
+  };
+  for (const Case& c : cases) {
+    search(c.config, c.fen, 4, 0, c.searchmove);
+    char text[6];
+    answer_move_text(search_status.best_move, search_status.named_move, text);
+    EXPECT_EQ(search_status.best_move, kNoMove) << c.fen;
+    EXPECT_STREQ(text, c.answer) << c.fen << " " << c.searchmove;
+  }
+}
+
 TEST(ConfigRules, NullMoveMaterial) {
   struct Case {
     const char* fen;
@@ -204,19 +289,24 @@ TEST(ConfigOutput, ShownScoresAndFields) {
   search_settings.display_draw_scores = 0;
   struct Case {
     Score score;
-    i32 general, ending, worker;
+    i32 general, ending, worker, final;
   };
-  // Centipawns: (32 * s) / 32 * 116 / 128.
+  // Centipawns: (32 * s) / 32 * 116 / 128.  The final line has no clamp:
+  // `final` is what the ending, castling_rights and mixed searches show there.
   const Case cases[] = {
-      {0, 0, 3, 0},     {2, 1, 3, 1},      {-2, -1, -3, -1}, {-3, -2, -3, -2},
-      {4, 3, 3, 3},     {-5, -4, -4, -4},  {500, 453, 453, 453},
-      {31000, 28093, 28093, 28093},        {31990, 5, 28990, 28990},
+      {0, 0, 3, 0, 0},     {2, 1, 3, 1, 1},      {-2, -1, -3, -1, -1}, {-3, -2, -3, -2, -2},
+      {4, 3, 3, 3, 3},     {-5, -4, -4, -4, -4},  {500, 453, 453, 453, 453},
+      {31000, 28093, 28093, 28093, 28093},        {31990, 5, 28990, 28990, 28990},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(shown_value<GeneralConfig>(c.score), c.general) << c.score;
     EXPECT_EQ(shown_value<RookEndingConfig>(c.score), c.ending) << c.score;
     EXPECT_EQ(shown_value<MixedConfig>(c.score), c.ending) << c.score;
     EXPECT_EQ(shown_value<WorkerConfig>(c.score), c.worker) << c.score;
+    EXPECT_EQ(final_value<GeneralConfig>(c.score), c.general) << c.score;
+    EXPECT_EQ(final_value<RookEndingConfig>(c.score), c.final) << c.score;
+    EXPECT_EQ(final_value<CastlingRightsConfig>(c.score), c.final) << c.score;
+    EXPECT_EQ(final_value<MixedConfig>(c.score), c.final) << c.score;
     EXPECT_STREQ(shown_unit<RookEndingConfig>(c.score), "cp");
     EXPECT_STREQ(shown_unit<WorkerConfig>(c.score), "cp");
   }

@@ -427,6 +427,77 @@ TEST(Configurations, UnderPromotionSearchmovesRunTheGeneralSearch) {
   }
 }
 
+// The final line shows the centipawns of the best score whatever
+// configuration a clocked search runs: with the side to move mated, no
+// progress line is printed and the final line shows cp 0 (never the 3 of the
+// progress lines' draw-score clamp).  The first case is a game's line.
+TEST(Configurations, FinalLineShowsTheScoreAsItIs) {
+  const char* const positions[] = {
+      "position fen 6k1/5ppp/8/8/8/8/5PPP/R5K1 b - - 0 1 moves g8h8 a1a8",  // rook_ending
+      "position fen 7k/5KPp/8/8/8/8/8/8 b - -",                             // pawn_ending
+      "position fen b6k/5KBp/8/8/8/8/8/8 b - -",                            // bishop_ending
+      "position fen n6k/5KBp/8/8/8/8/8/8 b - -",                            // bishop_vs_knight_ending
+      "position fen 5K1k/5Npp/8/8/8/8/8/b7 b - -",                          // knight_vs_bishop_ending
+      "position fen 5K1k/5Npp/8/8/8/8/8/n7 b - -",                          // knight_ending
+      "position fen 7k/5KQp/8/8/8/8/8/1q6 b - -",                           // queen_ending
+      "position fen R6k/5ppp/8/8/8/8/5PPP/6KB b - -",                       // rook_bishop_ending
+      "position fen R6k/5ppp/8/8/8/8/5PPP/6KN b - -",                       // rook_knight_ending
+      "position fen R6k/5ppp/8/8/8/8/8/4K2R b K -",                         // castling_rights
+      "position fen R6k/5ppp/8/8/8/8/8/3QK3 b - -",                         // mixed
+  };
+  auto engine = start_engine();
+  for (const char* go : {"go movetime 500", "go depth 5"}) {
+    for (const char* pos : positions) {
+      engine->send(pos);
+      engine->send(go);
+      const SearchOutput out = read_search(*engine);
+      ASSERT_TRUE(out.complete) << pos;
+      EXPECT_EQ(out.best, "a1a1") << pos;
+      EXPECT_TRUE(any_line_has(out, "info depth -3 score cp 0 nodes 0 pv a1a1")) << go << ", " << pos;
+      EXPECT_FALSE(any_line_has(out, "score cp 3")) << go << ", " << pos;
+    }
+  }
+}
+
+// Moves that no configuration generates (bishop promotions anywhere, rook
+// promotions in the ending searches), named alone in a searchmoves list or
+// beside a move that is not legal: both programs answer the named legal move.
+// Beside a move the search generates, that move is searched and answered.
+TEST(Configurations, SearchmovesOfUngeneratedMovesAnswerTheNamedMove) {
+  struct Case {
+    const char* position;
+    const char* go;
+    const char* answer;
+  };
+  const Case cases[] = {
+      // pawn_ending; a depth asks for the general search.
+      {"position fen 8/4P3/8/8/8/k7/8/K7 w - -", "go movetime 200 searchmoves e7e8b", "e7e8b"},
+      {"position fen 8/4P3/8/8/8/k7/8/K7 w - -", "go depth 3 searchmoves e7e8b", "e7e8b"},
+      {"position fen 8/4P3/8/8/8/k7/8/K7 w - -", "go movetime 200 searchmoves e7e8r", "e7e8r"},
+      {"position fen 8/4P3/8/8/8/k7/8/K7 w - -", "go movetime 200 searchmoves a2a4 e7e8b", "e7e8b"},
+      {"position fen 8/4P3/8/8/8/k7/8/K7 w - -", "go movetime 200 searchmoves e7e8b e7e6", "e7e8b"},
+      {"position fen 8/4P3/8/8/8/k7/8/K7 w - -", "go movetime 200 searchmoves e7e8b a1b1", "a1b1"},
+      // rook_ending, castling_rights, and a game's line.
+      {"position fen 8/1P6/8/8/8/k7/8/K6R w - -", "go movetime 200 searchmoves b7b8r", "b7b8r"},
+      {"position fen 8/1P6/8/8/8/k7/8/K6R w - -", "go movetime 200 searchmoves b7b8b", "b7b8b"},
+      {"position fen 4k3/1P6/8/8/8/8/8/R3K3 w Q -", "go movetime 200 searchmoves b7b8b", "b7b8b"},
+      {"position fen 8/2k1P3/8/8/8/8/8/K7 w - - 0 1 moves a1b1 c7d6", "go movetime 200 searchmoves e7e8b", "e7e8b"},
+  };
+  for (const char* program : {ORVEX_BINARY, LARKSPIRE_BINARY}) {
+    EngineProcess engine({}, program);
+    engine.send("setoption name Max CPUs value 1");
+    ASSERT_TRUE(engine.sync(20000).has_value()) << program;
+    for (const Case& c : cases) {
+      engine.send(c.position);
+      engine.send(c.go);
+      const SearchOutput out = read_search(engine);
+      ASSERT_TRUE(out.complete) << program << ": " << c.go;
+      EXPECT_EQ(out.best, c.answer) << program << ": " << c.position << ", " << c.go;
+      EXPECT_TRUE(legal_in(c.position, out.best)) << out.best;
+    }
+  }
+}
+
 // The whole suite takes minutes; a "stop" waiting for each test's search
 // ends that search at its first input check, so the suite runs through in
 // moments with every file line written.

@@ -183,7 +183,7 @@ TEST(Larkspire, StopOrPonderhitRightAfterAPositionLineSearchesThatPosition) {
 
 TEST(Larkspire, BadInputIsIgnoredAndNeverACrash) {
   auto engine = start_larkspire(2);
-  const std::string long_line(20000, 'x');
+  const std::string long_line(70000, 'x');  // beyond the 64 KiB a line holds
   const char* const lines[] = {
       "", "   ", "\t", "garbage", "position", "position fen", "position fen 9/9/9 w KQkq - 0 1",
       "position fen rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1 moves e2e5 e7e5",

@@ -258,8 +258,8 @@ TEST_F(Session, BadInputKeepsTheEngineAnswering) {
       EXPECT_LE(a.size(), std::string("info UCI_Opponent set to ").size() + 255);
     }
   }
-  // A line over the line limit is cut, and its tail is not taken as a command.
-  ASSERT_TRUE(engine_->send(std::string(8191, ' ') + "isready"));
+  // A line over the line limit (64 KiB) is cut, and its tail is not taken as a command.
+  ASSERT_TRUE(engine_->send(std::string(65536, ' ') + "isready"));
   auto lines = engine_->sync();
   ASSERT_TRUE(lines.has_value());
   EXPECT_TRUE(lines->empty());

@@ -2,11 +2,18 @@
 // for moves and the trimmed key history; and the root position check.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstring>
+#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "core/position_command.h"
 #include "core/root_check.h"
+#include "core/worker_team.h"
+#include "platform/platform.h"
 #include "position/fen.h"
 #include "position/keys.h"
 #include "position/move_text.h"
@@ -131,6 +138,45 @@ TEST(PositionCommand, KeyHistoryKeepsOnlyReachableKeys) {
   handle_position_command("position startpos moves g1f3 g8f6 e2e4 f6g8 f3g1 g8f6");
   EXPECT_EQ(current_position.state.fifty, 3u);
   EXPECT_EQ(current_position.state.history_count, 3u);
+}
+
+// A game of 11,001 plies in one line (55,028 characters): the workers get
+// the whole line, the stored text is the whole line, and applying it again
+// after an aborted search gives the position after the last move.
+TEST(PositionCommand, LongGameLineIsKeptWhole) {
+  std::string line = "position startpos moves";
+  const char* cycle[] = {" g1f3", " g8f6", " f3g1", " f6g8"};
+  for (int i = 0; i < 11001; ++i) line += cycle[i % 4];
+
+  // A team of two with the worker's pipe read here.
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  const ProcessTeam saved = process_team;
+  process_team.is_master = 1;
+  process_team.process_count = 2;
+  process_team.pipes[1].stdin_write_dup = fds[1];
+  std::string forwarded;
+  std::thread worker([&forwarded, fd = fds[0]] {
+    auto reader = std::make_unique<platform::LineReader>();
+    reader->fd = fd;
+    std::vector<char> text(kLineBufferSize);
+    if (platform::read_line(*reader, text.data(), text.size())) forwarded = text.data();
+  });
+  handle_position_command(line.c_str());
+  worker.join();
+  close(fds[0]);
+  close(fds[1]);
+  process_team = saved;
+
+  EXPECT_EQ(forwarded, line);
+  EXPECT_EQ(std::string(position_line), line);
+  EXPECT_EQ(current_position.side_to_move, kBlack);
+  EXPECT_EQ(current_position.board[sq("f3")], kWhiteKnight);
+  const u64 key = current_position.state.key;
+  parse_fen(kStartFen);
+  reapply_position_line();
+  EXPECT_EQ(current_position.state.key, key);
+  EXPECT_EQ(std::string(position_line), line);
 }
 
 TEST(PositionCommand, ReapplyingGivesTheSamePosition) {
