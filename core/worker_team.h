@@ -5,9 +5,10 @@
 // report that they are ready or quitting.  Nothing is named: the master
 // hands both objects to each worker as inherited descriptors when it starts
 // it, so the kernel frees them with the last process of the team, however
-// the processes end, and two engines can never meet in them.  Both programs (orvex and orvex-larkspire) use this
-// module; they differ only in the worker priority and in the settings that
-// are replayed to new workers, which the caller passes in TeamConfig.
+// the processes end, and two engines can never meet in them.  Both programs
+// (orvex and orvex-larkspire) use this module; they differ only in the
+// worker priority and in the settings that are replayed to new workers,
+// which the caller passes in TeamConfig.
 //
 // Typical use:
 //   master:  team_init_master(); hash = setup_workers(cfg); ...
