@@ -107,10 +107,10 @@ struct SharedMapping {
 // all of its memory at once, so that one too large for the machine fails
 // here instead of with a bus error on a later write, seals its size and
 // maps it.  A size above the memory the machine can still give (available
-// memory and free swap) fails at once.  The descriptor (closed on exec) stays in out.fd for spawn_self.
-// `label` is for the eye only (it shows in /proc/PID/maps).  Returns false,
-// leaving nothing behind, when the object cannot be created, reserved or
-// mapped.
+// memory and free swap) fails at once.  The descriptor (closed on exec)
+// stays in out.fd for spawn_self.  `label` is for the eye only (it shows in
+// /proc/PID/maps).  Returns false, leaving nothing behind, when the object
+// cannot be created, reserved or mapped.
 bool create_shared(const char* label, std::uint64_t size, SharedMapping& out);
 // Maps the object behind an inherited descriptor and closes the descriptor.
 // Fails (and closes it too) when the descriptor is not an object made by
