@@ -39,16 +39,15 @@ void zero_status_page() {
   for (u32 i = 0; i < kStatusPageBytes / sizeof(StatusWord); ++i) store_status(static_cast<i32>(i), kWorkerCleared);
 }
 
-void make_names(u32 generation, u32 master_pid) {
-  std::snprintf(process_team.sync_name, sizeof process_team.sync_name, "/OrvexSync%u%u", generation, master_pid);
-  std::snprintf(process_team.ex_name, sizeof process_team.ex_name, "/OrvexEx%u%u", generation, master_pid);
-}
+// Where a worker finds the two objects its master hands on at its start.
+constexpr int kHashFd = platform::kFirstPassedFd;
+constexpr int kStatusFd = platform::kFirstPassedFd + 1;
 
-void unlink_names() {
-  if (process_team.sync_name[0]) platform::unlink_shared(process_team.sync_name);
-  if (process_team.ex_name[0]) platform::unlink_shared(process_team.ex_name);
-  process_team.sync_name[0] = '\0';
-  process_team.ex_name[0] = '\0';
+// Once every worker holds its own mappings, the master keeps none of the
+// descriptors: the objects then live exactly as long as their mappings.
+void close_team_fds() {
+  platform::close_shared_fd(process_team.hash_mapping);
+  platform::close_shared_fd(process_team.status_mapping);
 }
 
 void unmap_views() {
@@ -81,10 +80,9 @@ void reap_workers(u32 timeout_ms) {
   }
 }
 
-// A failed start: nothing of this build may outlive the process.  The
-// workers already started see the end of their input and exit.
+// A failed start.  The workers already started see the end of their input
+// and exit; the objects go with the last of them.
 [[noreturn]] void fail_start() {
-  unlink_names();
   close_pipes();
   unmap_views();
   std::exit(1);
@@ -114,7 +112,6 @@ void take_down() {
   close_pipes();
   reap_workers(2000);
   unmap_views();
-  unlink_names();
 }
 
 void build_master(const TeamConfig& cfg) {
@@ -122,33 +119,28 @@ void build_master(const TeamConfig& cfg) {
   t.process_count = static_cast<i32>(std::min<u32>(std::max<u32>(cfg.max_cpus, 1), static_cast<u32>(std::max(t.cpu_count, 1))));
   if (t.process_count > kMaxProcesses) t.process_count = kMaxProcesses;
   const u32 pid = platform::current_process_id();
-  make_names(t.generation, pid);
 
   // The table: when the memory cannot be had, half the size, down to 2 MB.
   u32 mb = hash_mb_from_option(cfg.hash_mb);
   if (mb == 0) mb = kMinHashMb;
-  while (!platform::create_shared(t.sync_name, table_bytes(mb), t.hash_mapping)) {
-    if (mb <= kMinHashMb) {
-      t.sync_name[0] = '\0';
-      fail_start();
-    }
+  while (!platform::create_shared("OrvexSync", table_bytes(mb), t.hash_mapping)) {
+    if (mb <= kMinHashMb) fail_start();
     mb /= 2;
   }
   t.hash_mb = mb;
-  if (!platform::create_shared(t.ex_name, kStatusPageBytes, t.status_mapping)) {
-    t.ex_name[0] = '\0';
-    fail_start();
-  }
+  if (!platform::create_shared("OrvexEx", kStatusPageBytes, t.status_mapping)) fail_start();
   t.status_words = static_cast<StatusWord*>(t.status_mapping.data);
-  // A new shared object reads as zeros: the table and the page start empty.
+  // A new object reads as zeros: the table and the page start empty.
   tt_attach(t.hash_mapping.data, u64{mb} * 65536 + 3);
   reset_tt_ages();
 
   for (i32 i = 1; i < t.process_count; ++i) {
     const std::string args[5] = {std::to_string(mb), std::to_string(t.generation), std::to_string(t.process_count),
                                  std::to_string(pid), std::to_string(i)};
+    // The two objects go to the worker as descriptors kHashFd and kStatusFd.
+    const int passed[2] = {t.hash_mapping.fd, t.status_mapping.fd};
     platform::ChildProcess child;
-    if (!platform::spawn_self(program_name, args, 5, child)) fail_start();
+    if (!platform::spawn_self(program_name, args, 5, child, passed, 2)) fail_start();
     t.worker_process[i - 1] = child.pid;
     t.pipes[i].stdin_write_dup = child.stdin_fd;
     platform::set_process_priority(child.pid, cfg.workers_below_normal);
@@ -172,24 +164,23 @@ void build_master(const TeamConfig& cfg) {
     if (all) break;
     if (platform::tick_count() - start >= kReadyTimeoutMs) fail_start();
   }
-  // Every worker has mapped both objects: the names are no longer needed.
-  unlink_names();
+  // Every worker has mapped both objects: no descriptor is needed any more.
+  close_team_fds();
   zero_status_page();
   for (const std::string& line : cfg.replay) send_to_workers(line.c_str());
 }
 
 void join_worker(const TeamConfig& cfg) {
   ProcessTeam& t = process_team;
-  make_names(t.generation, t.parent_pid);
   const u32 mb = hash_mb_from_option(cfg.hash_mb);
   if (mb == 0 || t.worker_index < 1 || t.worker_index >= kMaxProcesses) std::exit(1);
-  if (!platform::open_shared(t.sync_name, table_bytes(mb), t.hash_mapping) ||
-      !platform::open_shared(t.ex_name, kStatusPageBytes, t.status_mapping)) {
+  // Both descriptors are closed once mapped (or found wanting).
+  const bool hash_ok = platform::map_inherited_shared(kHashFd, table_bytes(mb), t.hash_mapping);
+  const bool status_ok = platform::map_inherited_shared(kStatusFd, kStatusPageBytes, t.status_mapping);
+  if (!hash_ok || !status_ok) {
     unmap_views();
     std::exit(1);
   }
-  t.sync_name[0] = '\0';  // the master owns the names
-  t.ex_name[0] = '\0';
   t.hash_mb = mb;
   t.status_words = static_cast<StatusWord*>(t.status_mapping.data);
   tt_attach(t.hash_mapping.data, u64{mb} * 65536 + 3);
@@ -280,10 +271,7 @@ void team_release() {
   mark_worker_quitting();
   platform::unmap_shared(t.status_mapping);
   t.status_words = nullptr;
-  if (t.is_master) {
-    unlink_names();
-    close_pipes();
-  }
+  if (t.is_master) close_pipes();
 }
 
 void team_quit(const char* line) {

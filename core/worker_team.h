@@ -1,10 +1,14 @@
 // The worker team: the master process starts copies of its own program as
 // worker processes, feeds them command lines through pipes on their standard
-// input, and shares two named memory mappings with them: the transposition
-// table and a page of status words through which workers report that they
-// are ready or quitting.  Both programs (orvex and orvex-larkspire) use this
-// module; they differ only in the worker priority and in the settings that
-// are replayed to new workers, which the caller passes in TeamConfig.
+// input, and shares two anonymous shared-memory objects with them: the
+// transposition table and a page of status words through which workers
+// report that they are ready or quitting.  Nothing is named: the master
+// hands both objects to each worker as inherited descriptors when it starts
+// it, so the kernel frees them with the last process of the team, however
+// the processes end, and two engines can never meet in them.  Both programs
+// (orvex and orvex-larkspire) use this module; they differ only in the
+// worker priority and in the settings that are replayed to new workers,
+// which the caller passes in TeamConfig.
 //
 // Typical use:
 //   master:  team_init_master(); hash = setup_workers(cfg); ...
@@ -12,7 +16,8 @@
 //            on Hash / Max CPUs: hash = setup_workers(cfg) again (rebuild)
 //            on quit: send_to_workers("quit"); team_release(); exit(0)
 //   worker:  team_init_worker(gen, count, master_pid, index);
-//            setup_workers(cfg) (opens the mappings, exit 1 when it cannot);
+//            setup_workers(cfg) (maps the inherited objects, exit 1 when it
+//            cannot);
 //            ... start-up ...; mark_worker_ready();
 //            on quit: team_release(); exit(0)
 #pragma once
@@ -48,7 +53,7 @@ struct ProcessTeam {
   u32 is_master = 1;
   i32 process_count = 0;  // processes P, master included
   i32 cpu_count = 1;      // processors this process may use, at least 1
-  u32 generation = 0;     // builds so far; part of the mapping names
+  u32 generation = 0;     // builds so far; on the worker command line
   u32 parent_pid = 0;     // a worker's master (0 in the master)
   i32 worker_index = 0;   // a worker's index 1..P-1 (0 in the master)
   u32 hash_mb = 0;        // size of the table actually mapped, in MB
@@ -57,9 +62,6 @@ struct ProcessTeam {
   StatusWord* status_words = nullptr;  // view of the status page
   int worker_process[kMaxProcesses - 1];  // pid of worker i at i - 1; 0 none
   PipeTableEntry pipes[kMaxProcesses];    // pipe of worker i at i
-  // Names of the current build's mappings while they still exist.
-  char sync_name[64];
-  char ex_name[64];
 };
 extern ProcessTeam process_team;
 
@@ -82,16 +84,16 @@ void team_init_master(const char* argv0 = "orvex");
 void team_init_worker(u32 generation, i32 process_count, u32 master_pid, i32 worker_index);
 
 // Master: takes down a previous build (workers told "quit" and waited for,
-// pipes closed, mappings unmapped and their names removed), creates the two
-// mappings under the next names ("/OrvexSync<gen><pid>", "/OrvexEx<gen><pid>"),
-// zeroes them, starts P - 1 = min(max_cpus, cpu_count) - 1 workers, waits
-// until every one is ready, removes the names, and replays cfg.replay.  A
-// table that cannot be mapped is retried at half the size down to 2 MB.
-// Ends the process with exit code 1 when a worker cannot be started or dies
-// before it is ready, or when not even the smallest table can be mapped.
-// Worker: opens and maps both mappings of its generation (exit 1 when it
-// cannot).  Both: attaches the table (search/tt.h), resets the ages, raises
-// the generation.  Returns the table size in MB in use.
+// pipes closed, objects unmapped), creates and maps two new objects (they
+// start zeroed), starts P - 1 = min(max_cpus, cpu_count) - 1 workers with
+// both objects handed on as descriptors, waits until every one is ready,
+// closes its descriptors, and replays cfg.replay.  A table that cannot be
+// had is retried at half the size down to 2 MB.  Ends the process with exit
+// code 1 when a worker cannot be started or dies before it is ready, or when
+// not even the smallest table can be had.
+// Worker: maps both objects from the descriptors it was started with (exit 1
+// when it cannot).  Both: attaches the table (search/tt.h), resets the ages,
+// raises the generation.  Returns the table size in MB in use.
 u32 setup_workers(const TeamConfig& cfg);
 
 // Writes the line and a newline to every worker.  Nothing in a worker or
@@ -111,8 +113,8 @@ void mark_worker_quitting();
 
 // At "quit", after the line was forwarded: unmaps the table view; in a
 // worker writes kWorkerQuitting into its status word; unmaps the status
-// view; in the master removes any names that still exist and closes the
-// pipes (so the workers see the end of their input).  Does not wait for the
+// view; in the master closes the pipes (so the workers see the end of their
+// input).  Does not wait for the
 // workers.  The caller then exits with code 0.
 void team_release();
 

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -224,23 +225,43 @@ void write_stdout(const char* data, std::size_t len) { write_all(1, data, len, -
 
 // ---- processes and pipes ----
 
-bool spawn_self(const char* argv0, const std::string* extra_args, int extra_count, ChildProcess& out) {
+bool spawn_self(const char* argv0, const std::string* extra_args, int extra_count, ChildProcess& out,
+                const int* passed, int pass_count) {
   ignore_broken_pipes();
   out = ChildProcess{};
+  if (pass_count < 0 || pass_count > kMaxPassedFds || (pass_count > 0 && !passed)) return false;
+  // Copies of the descriptors to hand on, numbered above the places they
+  // take in the child, so that placing one cannot overwrite another.
+  int moved[kMaxPassedFds];
+  const int first_free = kFirstPassedFd + pass_count;
+  for (int i = 0; i < pass_count; ++i) {
+    moved[i] = fcntl(passed[i], F_DUPFD_CLOEXEC, first_free);
+    if (moved[i] < 0) {
+      for (int j = 0; j < i; ++j) close(moved[j]);
+      return false;
+    }
+  }
+  const auto close_moved = [&] {
+    for (int i = 0; i < pass_count; ++i) close(moved[i]);
+  };
   int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) return false;
+  if (pipe2(fds, O_CLOEXEC) != 0) {
+    close_moved();
+    return false;
+  }
   // Keep both ends off the standard descriptors, so that the child's
   // descriptor 0, 1 and 2 set-up cannot clash with them.
   for (int& fd : fds) {
     if (fd <= 2) {
-      const int moved = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+      const int dup = fcntl(fd, F_DUPFD_CLOEXEC, 3);
       close(fd);
-      fd = moved;
+      fd = dup;
     }
   }
   if (fds[0] < 0 || fds[1] < 0) {
     if (fds[0] >= 0) close(fds[0]);
     if (fds[1] >= 0) close(fds[1]);
+    close_moved();
     return false;
   }
 
@@ -256,7 +277,10 @@ bool spawn_self(const char* argv0, const std::string* extra_args, int extra_coun
   posix_spawn_file_actions_adddup2(&fa, fds[0], 0);
   posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_adddup2(&fa, 1, 2);
-  posix_spawn_file_actions_addclosefrom_np(&fa, 3);
+  // The pipe's ends may sit where a handed-on descriptor goes: the read end
+  // is already copied to 0 and the write end is not for the child.
+  for (int i = 0; i < pass_count; ++i) posix_spawn_file_actions_adddup2(&fa, moved[i], kFirstPassedFd + i);
+  posix_spawn_file_actions_addclosefrom_np(&fa, first_free);
   // The child starts with default signal handling and nothing blocked.
   sigset_t def, none;
   sigemptyset(&def);
@@ -271,6 +295,7 @@ bool spawn_self(const char* argv0, const std::string* extra_args, int extra_coun
   posix_spawn_file_actions_destroy(&fa);
   posix_spawnattr_destroy(&attr);
   close(fds[0]);
+  close_moved();
   if (rc != 0) {
     close(fds[1]);
     return false;
@@ -324,6 +349,33 @@ bool pid_exists(std::uint32_t pid) {
 
 namespace {
 
+// The seals every object of create_shared carries: its size can no longer
+// change, so a mapping of it can never reach past its end.
+constexpr int kSizeSeals = F_SEAL_SHRINK | F_SEAL_GROW;
+
+// Bytes of memory that could still be had: MemAvailable plus SwapFree of
+// /proc/meminfo; the largest value when they cannot be read.
+std::uint64_t memory_obtainable() {
+  const int fd = open("/proc/meminfo", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return UINT64_MAX;
+  char buf[8192];
+  const std::int64_t n = read_at(fd, buf, sizeof buf - 1, 0);
+  close(fd);
+  if (n <= 0) return UINT64_MAX;
+  buf[n] = '\0';
+  std::uint64_t total = 0;
+  int found = 0;
+  for (const char* key : {"MemAvailable:", "SwapFree:"}) {
+    const char* at = std::strstr(buf, key);
+    unsigned long long kb = 0;
+    if (at && std::sscanf(at + std::strlen(key), "%llu", &kb) == 1) {
+      total += static_cast<std::uint64_t>(kb) * 1024;
+      ++found;
+    }
+  }
+  return found == 2 ? total : UINT64_MAX;
+}
+
 bool map_fd(int fd, std::uint64_t size, SharedMapping& out) {
   void* p = mmap(nullptr, static_cast<std::size_t>(size), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
   if (p == MAP_FAILED) return false;
@@ -334,49 +386,60 @@ bool map_fd(int fd, std::uint64_t size, SharedMapping& out) {
 
 }  // namespace
 
-bool create_shared(const std::string& name, std::uint64_t size, SharedMapping& out) {
+bool create_shared(const char* label, std::uint64_t size, SharedMapping& out) {
   out = SharedMapping{};
   if (size == 0 || size > static_cast<std::uint64_t>(INT64_MAX)) return false;
-  int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
-  if (fd < 0 && errno == EEXIST) {
-    // A stale object of an earlier process with the same id: replace it.
-    shm_unlink(name.c_str());
-    fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
-  }
+  // Unlike a file system, anonymous memory has no size of its own to run
+  // out of: reserving more than the machine can give would not fail but
+  // call in the kernel's out-of-memory killer, whose choice of victim need
+  // not be this process.  Such a size fails here.
+  if (size > memory_obtainable()) return false;
+  const int fd = memfd_create(label && *label ? label : "shared", MFD_CLOEXEC | MFD_ALLOW_SEALING);
   if (fd < 0) return false;
   bool ok = ftruncate(fd, static_cast<off_t>(size)) == 0;
-  // Reserve the memory now, so that a table too large for the machine fails
-  // here instead of with a bus error on a later write.
+  // Reserve the memory now, so that an object too large for the machine
+  // fails here instead of with a bus error on a later write.
   if (ok) {
     int rc;
     do rc = posix_fallocate(fd, 0, static_cast<off_t>(size));
     while (rc == EINTR);
     ok = rc == 0;
   }
+  if (ok) ok = fcntl(fd, F_ADD_SEALS, kSizeSeals | F_SEAL_SEAL) == 0;
+  if (ok) ok = map_fd(fd, size, out);
+  if (!ok) {
+    close(fd);  // the object and its reserved memory go with it
+    return false;
+  }
+  out.fd = fd;
+  return true;
+}
+
+bool map_inherited_shared(int fd, std::uint64_t size, SharedMapping& out) {
+  out = SharedMapping{};
+  if (fd < 0) return false;
+  struct stat st;
+  bool ok = size > 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
+            static_cast<std::uint64_t>(st.st_size) >= size;
+  if (ok) {
+    const int seals = fcntl(fd, F_GET_SEALS);
+    ok = seals >= 0 && (seals & kSizeSeals) == kSizeSeals;
+  }
   if (ok) ok = map_fd(fd, size, out);
   close(fd);
-  if (!ok) shm_unlink(name.c_str());
   return ok;
 }
 
-bool open_shared(const std::string& name, std::uint64_t size, SharedMapping& out) {
-  out = SharedMapping{};
-  if (size == 0) return false;
-  const int fd = shm_open(name.c_str(), O_RDWR, 0);
-  if (fd < 0) return false;
-  struct stat st;
-  bool ok = fstat(fd, &st) == 0 && st.st_size >= 0 && static_cast<std::uint64_t>(st.st_size) >= size;
-  if (ok) ok = map_fd(fd, size, out);
-  close(fd);
-  return ok;
+void close_shared_fd(SharedMapping& m) {
+  if (m.fd >= 0) close(m.fd);
+  m.fd = -1;
 }
 
 void unmap_shared(SharedMapping& m) {
   if (m.data) munmap(m.data, static_cast<std::size_t>(m.size));
+  close_shared_fd(m);
   m = SharedMapping{};
 }
-
-void unlink_shared(const std::string& name) { shm_unlink(name.c_str()); }
 
 }  // namespace orvex::platform
 

@@ -68,11 +68,17 @@ struct ChildProcess {
   int pid = -1;       // -1: none
   int stdin_fd = -1;  // write end of the pipe to the child's standard input
 };
+// Descriptors handed to a child by spawn_self arrive there as
+// kFirstPassedFd, kFirstPassedFd + 1, ... in the order given.
+constexpr int kFirstPassedFd = 3;
+constexpr int kMaxPassedFds = 8;
 // Starts this executable again with argv[0] and the given extra arguments,
 // its standard input the read end of a new pipe, standard output and error
-// /dev/null, every other descriptor closed.  Returns false when the pipe or
-// the process cannot be created.
-bool spawn_self(const char* argv0, const std::string* extra_args, int extra_count, ChildProcess& out);
+// /dev/null, the `pass_count` descriptors of `passed` (at most
+// kMaxPassedFds) at kFirstPassedFd + i, and every other descriptor closed.
+// Returns false when the pipe or the process cannot be created.
+bool spawn_self(const char* argv0, const std::string* extra_args, int extra_count, ChildProcess& out,
+                const int* passed = nullptr, int pass_count = 0);
 // Writes all bytes to a child's pipe; never blocks forever on a dead child
 // (nor for more than about two seconds on one that does not read) and never
 // raises SIGPIPE.  Returns false when the bytes could not all be written.
@@ -89,20 +95,33 @@ void kill_process(int pid);
 bool pid_exists(std::uint32_t pid);
 
 // ---- shared memory ----
+// Anonymous shared memory: an object without a name, reached only through
+// its descriptor and the mappings made of it.  The kernel frees it with the
+// last process that holds either, however the processes end, so nothing can
+// outlive them and no two objects can ever meet.  A process hands an object
+// to a child by passing its descriptor to spawn_self.
 struct SharedMapping {
   void* data = nullptr;
   std::uint64_t size = 0;
+  int fd = -1;  // the object's descriptor while it is kept for handing on
 };
-// Creates (removing a stale object of the same name first), sizes and maps a
-// named shared-memory object.  Returns false when it cannot be created or its
-// memory cannot be reserved.
-bool create_shared(const std::string& name, std::uint64_t size, SharedMapping& out);
-// Opens and maps an existing named object; fails when it is smaller than
-// `size`.
-bool open_shared(const std::string& name, std::uint64_t size, SharedMapping& out);
+// Creates an object of `size` bytes (its memory reads as zeros), reserves
+// all of its memory at once, so that one too large for the machine fails
+// here instead of with a bus error on a later write, seals its size and
+// maps it.  A size above the memory the machine can still give (available
+// memory and free swap) fails at once.  The descriptor (closed on exec)
+// stays in out.fd for spawn_self.  `label` is for the eye only (it shows in
+// /proc/PID/maps).  Returns false, leaving nothing behind, when the object
+// cannot be created, reserved or mapped.
+bool create_shared(const char* label, std::uint64_t size, SharedMapping& out);
+// Maps the object behind an inherited descriptor and closes the descriptor.
+// Fails (and closes it too) when the descriptor is not an object made by
+// create_shared or the object is smaller than `size`.
+bool map_inherited_shared(int fd, std::uint64_t size, SharedMapping& out);
+// Closes the kept descriptor; the mapping stays valid.
+void close_shared_fd(SharedMapping& m);
+// Unmaps the object and closes the kept descriptor, if any.
 void unmap_shared(SharedMapping& m);
-// Removes the name; existing mappings stay valid.
-void unlink_shared(const std::string& name);
 
 // ---- read-only files ----
 // Opens a regular file for reading without ever blocking; the descriptor is

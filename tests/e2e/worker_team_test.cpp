@@ -138,7 +138,7 @@ TEST_P(Workers, KillingTheMasterEndsTheWorkers) {
 }
 
 TEST_P(Workers, WorkerWithoutMasterExitsWithOne) {
-  // Five numbers and no master whose mappings it could open.
+  // Five numbers and no shared memory handed to it by a master.
   EngineProcess worker({"32", "7", "3", "999999", "1"}, program());
   ASSERT_TRUE(worker.started());
   EXPECT_EQ(worker.wait_exit(5000), 1);

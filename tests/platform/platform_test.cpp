@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -201,9 +202,17 @@ TEST(Pipes, WriteToAPipeNobodyReadsGivesUp) {
 // ---- shared memory ----
 
 namespace {
-std::string test_name(const char* tag) { return std::string("/OrvexTest") + tag + std::to_string(getpid()); }
-bool name_exists(const std::string& name) {
-  return access(("/dev/shm" + name).c_str(), F_OK) == 0;
+// What a descriptor refers to, as /proc shows it.
+std::string fd_target(int fd) {
+  char buf[256];
+  const ssize_t n = readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), buf, sizeof buf - 1);
+  return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
+}
+bool fd_open(int fd) { return fcntl(fd, F_GETFD) != -1; }
+int count_open_fds() {
+  int n = 0;
+  for (int fd = 0; fd < 1024; ++fd) n += fd_open(fd);
+  return n;
 }
 }  // namespace
 
@@ -254,57 +263,86 @@ TEST(ReadOnlyFiles, OnlyRegularFilesOpenAndNothingBlocks) {
   rmdir(dir.c_str());
 }
 
-TEST(SharedMemory, CreateOpenShareAndUnlink) {
-  const std::string name = test_name("A");
-  SharedMapping a, b;
-  ASSERT_TRUE(create_shared(name, 1 << 16, a));
+TEST(SharedMemory, AnonymousObjectIsZeroedSealedAndShared) {
+  SharedMapping a, b, c;
+  ASSERT_TRUE(create_shared("OrvexTest", 1 << 16, a));
   EXPECT_EQ(a.size, 1u << 16);
-  EXPECT_TRUE(name_exists(name));
-  ASSERT_TRUE(open_shared(name, 1 << 16, b));
+  // No name anywhere: the object is reached only through its descriptor,
+  // which no exec'd program inherits unless it is handed on.
+  ASSERT_GE(a.fd, 3);
+  EXPECT_EQ(fd_target(a.fd).rfind("/memfd:OrvexTest", 0), 0u) << fd_target(a.fd);
+  EXPECT_TRUE(fcntl(a.fd, F_GETFD) & FD_CLOEXEC);
+  EXPECT_EQ(static_cast<volatile char*>(a.data)[0], 0);
+  EXPECT_EQ(static_cast<volatile char*>(a.data)[(1 << 16) - 1], 0);
+  // The size is sealed: nobody can cut the object under a mapping.
+  EXPECT_NE(ftruncate(a.fd, 4096), 0);
+  EXPECT_NE(ftruncate(a.fd, 1 << 20), 0);
+
+  ASSERT_TRUE(map_inherited_shared(dup(a.fd), 1 << 16, b));
+  EXPECT_EQ(b.fd, -1);  // taken over and closed
   static_cast<volatile char*>(a.data)[12345] = 42;
   EXPECT_EQ(static_cast<volatile char*>(b.data)[12345], 42);
-  // Asking for more than the object holds fails instead of mapping past it.
-  SharedMapping c;
-  EXPECT_FALSE(open_shared(name, (1 << 16) + 1, c));
-  unlink_shared(name);
-  EXPECT_FALSE(name_exists(name));
-  // Existing views stay valid after the name is gone.
-  EXPECT_EQ(static_cast<volatile char*>(b.data)[12345], 42);
-  EXPECT_FALSE(open_shared(name, 16, c));
+  // Asking for more than the object holds fails instead of mapping past it,
+  // and the descriptor is closed all the same.
+  const int extra = dup(a.fd);
+  EXPECT_FALSE(map_inherited_shared(extra, (1 << 16) + 1, c));
+  EXPECT_EQ(c.data, nullptr);
+  EXPECT_FALSE(fd_open(extra));
+
+  // Without the descriptor the mappings stay valid.
+  const int fd = a.fd;
+  close_shared_fd(a);
+  EXPECT_EQ(a.fd, -1);
+  EXPECT_FALSE(fd_open(fd));
+  static_cast<volatile char*>(b.data)[7] = 9;
+  EXPECT_EQ(static_cast<volatile char*>(a.data)[7], 9);
   unmap_shared(a);
   unmap_shared(b);
   EXPECT_EQ(a.data, nullptr);
 }
 
-TEST(SharedMemory, StaleObjectIsReplacedByAFreshZeroedOne) {
-  const std::string name = test_name("B");
-  SharedMapping stale, fresh;
-  ASSERT_TRUE(create_shared(name, 4096, stale));
-  static_cast<char*>(stale.data)[0] = 7;
-  unmap_shared(stale);  // left behind, as by a crashed process
-  ASSERT_TRUE(create_shared(name, 8192, fresh));
-  EXPECT_EQ(static_cast<char*>(fresh.data)[0], 0);
-  EXPECT_EQ(static_cast<char*>(fresh.data)[8191], 0);
-  unmap_shared(fresh);
-  unlink_shared(name);
+TEST(SharedMemory, DescriptorsOfOtherKindsAreRefused) {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  close(fds[1]);
+  const int null_fd = open("/dev/null", O_RDWR);
+  // A regular file of ample size, and an object without the size seals.
+  const int file_fd = open("/proc/self/exe", O_RDONLY);
+  const int unsealed = memfd_create("OrvexTestUnsealed", MFD_CLOEXEC);
+  ASSERT_EQ(ftruncate(unsealed, 1 << 16), 0);
+  struct Case {
+    const char* what;
+    int fd;
+  } const cases[] = {{"none", -1}, {"pipe", fds[0]}, {"device", null_fd}, {"file", file_fd}, {"unsealed", unsealed}};
+  for (const Case& c : cases) {
+    SharedMapping m;
+    EXPECT_FALSE(map_inherited_shared(c.fd, 4096, m)) << c.what;
+    EXPECT_EQ(m.data, nullptr) << c.what;
+    if (c.fd >= 0) {
+      EXPECT_FALSE(fd_open(c.fd)) << c.what;
+    }
+  }
 }
 
-TEST(SharedMemory, OversizeFailsCleanlyAndLeavesNoName) {
-  const std::string name = test_name("C");
+TEST(SharedMemory, OversizeFailsCleanlyAndLeavesNothing) {
+  const int open_before = count_open_fds();
   SharedMapping m;
-  EXPECT_FALSE(create_shared(name, std::uint64_t{1} << 50, m));
+  EXPECT_FALSE(create_shared("OrvexTest", std::uint64_t{1} << 50, m));
   EXPECT_EQ(m.data, nullptr);
-  EXPECT_FALSE(name_exists(name));
-  EXPECT_FALSE(create_shared(name, 0, m));
+  EXPECT_EQ(m.fd, -1);
+  EXPECT_FALSE(create_shared("OrvexTest", 0, m));
+  EXPECT_EQ(count_open_fds(), open_before);
 }
 
 // ---- spawning ----
 // The spawned copy of this test program runs ChildSide.ReportsItsSetUp,
-// which records what it sees in a shared block and exits.
+// which records what it sees in a shared block and exits.  The block and a
+// second object reach it as handed-on descriptors.
 
 namespace {
 struct ChildReport {
   int ran;
+  int marker_ok;  // the second object arrived at its place
   int stdout_is_null;
   int stderr_is_null;
   int open_above_2;  // descriptors 3..1023 still open
@@ -313,19 +351,22 @@ struct ChildReport {
   char lines[256];
 };
 constexpr const char* kChildEnv = "ORVEX_PLATFORM_CHILD";
+constexpr const char kMarker[] = "second object";
 }  // namespace
 
 TEST(ChildSide, ReportsItsSetUp) {
-  const char* shm = std::getenv(kChildEnv);
-  if (!shm) GTEST_SKIP() << "runs only as a spawned child";
-  SharedMapping m;
-  if (!open_shared(shm, sizeof(ChildReport), m)) _exit(3);
+  if (!std::getenv(kChildEnv)) GTEST_SKIP() << "runs only as a spawned child";
+  // Handed on as {marker, report}: the marker at 3, the report at 4.
+  SharedMapping m, marker;
+  if (!map_inherited_shared(kFirstPassedFd + 1, sizeof(ChildReport), m)) _exit(3);
   ChildReport& rep = *static_cast<ChildReport*>(m.data);
+  rep.marker_ok = map_inherited_shared(kFirstPassedFd, 4096, marker) &&
+                  std::strcmp(static_cast<const char*>(marker.data), kMarker) == 0;
   struct stat null_st, st;
   stat("/dev/null", &null_st);
   rep.stdout_is_null = fstat(1, &st) == 0 && st.st_rdev == null_st.st_rdev && S_ISCHR(st.st_mode);
   rep.stderr_is_null = fstat(2, &st) == 0 && st.st_rdev == null_st.st_rdev && S_ISCHR(st.st_mode);
-  // The mapping's own descriptor was closed after mapping; gtest may hold
+  // Both handed-on descriptors were closed after mapping; gtest may hold
   // none at this point either.
   int open_count = 0;
   for (int fd = 3; fd < 1024; ++fd)
@@ -339,37 +380,51 @@ TEST(ChildSide, ReportsItsSetUp) {
   while (read_line(buf, sizeof buf)) lines += std::string(buf) + "|";
   std::strncpy(rep.lines, lines.c_str(), sizeof rep.lines - 1);
   rep.ran = 1;
+  unmap_shared(marker);
   unmap_shared(m);
   _exit(0);
 }
 
-TEST(Spawn, ChildGetsPipeOnStdinNullOutputsAndNoOtherDescriptors) {
-  const std::string name = test_name("S");
-  SharedMapping m;
-  ASSERT_TRUE(create_shared(name, sizeof(ChildReport), m));
-  setenv(kChildEnv, name.c_str(), 1);
+TEST(Spawn, ChildGetsPipeOnStdinNullOutputsAndOnlyTheHandedOnDescriptors) {
+  SharedMapping m, marker;
+  ASSERT_TRUE(create_shared("OrvexTestReport", sizeof(ChildReport), m));
+  ASSERT_TRUE(create_shared("OrvexTestMarker", 4096, marker));
+  std::strcpy(static_cast<char*>(marker.data), kMarker);
+  setenv(kChildEnv, "1", 1);
   // A descriptor the child must not inherit although it lacks close-on-exec.
   const int leaked = open("/dev/null", O_RDONLY);
   ASSERT_GE(leaked, 3);
   signal(SIGPIPE, SIG_IGN);
   const std::string args[] = {"--gtest_filter=ChildSide.ReportsItsSetUp", "32", "0", "2", "4660", "1"};
+  // In the opposite order of their numbers here (typically 3 and 4), so that
+  // placing one at its new number would overwrite the other.
+  const int passed[2] = {marker.fd, m.fd};
   ChildProcess child;
-  ASSERT_TRUE(spawn_self("orvex", args, 6, child));
+  ASSERT_TRUE(spawn_self("orvex", args, 6, child, passed, 2));
   unsetenv(kChildEnv);
   close(leaked);
   EXPECT_GT(child.pid, 0);
   EXPECT_GE(child.stdin_fd, 3);
+  EXPECT_TRUE(fd_open(m.fd));  // the caller's descriptors stay its own
   EXPECT_TRUE(write_pipe(child.stdin_fd, "position startpos\r\ngo infinite\n", 31));
   close_fd(child.stdin_fd);  // end of input: the child finishes
   EXPECT_TRUE(reap_process(child.pid, 20000));
   EXPECT_FALSE(process_alive(child.pid));
   const ChildReport& rep = *static_cast<ChildReport*>(m.data);
   EXPECT_EQ(rep.ran, 1);
+  EXPECT_EQ(rep.marker_ok, 1);
   EXPECT_EQ(rep.stdout_is_null, 1);
   EXPECT_EQ(rep.stderr_is_null, 1);
   EXPECT_EQ(rep.open_above_2, 0);
   EXPECT_EQ(rep.sigpipe_default, 1);
   EXPECT_STREQ(rep.lines, "position startpos|go infinite|");
+  unmap_shared(marker);
   unmap_shared(m);
-  unlink_shared(name);
+}
+
+TEST(Spawn, TooManyDescriptorsToHandOnIsRefused) {
+  const int fds[kMaxPassedFds + 1] = {};
+  ChildProcess child;
+  EXPECT_FALSE(spawn_self("orvex", nullptr, 0, child, fds, kMaxPassedFds + 1));
+  EXPECT_EQ(child.pid, -1);
 }

@@ -3,6 +3,7 @@
 // as a small worker before the tests start (see TestWorker below).
 #include "core/worker_team.h"
 
+#include <dirent.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -73,10 +74,22 @@ struct TestWorker {
   }
 } test_worker;
 
-bool shm_exists(const char* name) { return access((std::string("/dev/shm") + name).c_str(), F_OK) == 0; }
+// The lines of /proc/PID/maps (PID 0: this process) that contain `text`.
+int maps_lines_with(int pid, const char* text) {
+  std::ifstream maps(pid ? "/proc/" + std::to_string(pid) + "/maps" : std::string("/proc/self/maps"));
+  int n = 0;
+  for (std::string line; std::getline(maps, line);) n += line.find(text) != std::string::npos;
+  return n;
+}
 
-std::string shm_name(const char* base, u32 generation) {
-  return std::string("/dev/shm/") + base + std::to_string(generation) + std::to_string(getpid());
+// Descriptors a process (0: this one) holds.
+int open_fds(int pid = 0) {
+  DIR* dir = opendir(pid ? ("/proc/" + std::to_string(pid) + "/fd").c_str() : "/proc/self/fd");
+  if (!dir) return -1;
+  int n = 0;
+  while (dirent* e = readdir(dir)) n += e->d_name[0] != '.';
+  closedir(dir);
+  return pid ? n : n - 1;  // not the one of opendir itself
 }
 
 // Waits until worker i has logged `count` lines.
@@ -124,9 +137,13 @@ TEST(WorkerTeam, SingleProcessHasMappingsButNoWorkers) {
   EXPECT_EQ(tt.index_mask, 2u * 65536 - 2);
   EXPECT_EQ(process_team.worker_process[0], 0);
   send_to_workers("position startpos");  // nothing to send to
-  // Every name is gone once the build stands; the views stay.
-  EXPECT_FALSE(shm_exists(("/OrvexSync0" + std::to_string(getpid())).c_str()));
-  EXPECT_FALSE(shm_exists(("/OrvexEx0" + std::to_string(getpid())).c_str()));
+  // Both objects are anonymous and mapped; no descriptor is kept once the
+  // build stands.
+  EXPECT_EQ(maps_lines_with(0, "/memfd:OrvexSync"), 1);
+  EXPECT_EQ(maps_lines_with(0, "/memfd:OrvexEx"), 1);
+  EXPECT_EQ(maps_lines_with(0, "/dev/shm/"), 0);
+  EXPECT_EQ(process_team.hash_mapping.fd, -1);
+  EXPECT_EQ(process_team.status_mapping.fd, -1);
   tt.entries[5].key_high = 77;
   current_age = 9;
   clear_hash();
@@ -135,6 +152,7 @@ TEST(WorkerTeam, SingleProcessHasMappingsButNoWorkers) {
   EXPECT_EQ(age_weights[1], 64u * 256);
   team_release();
   EXPECT_EQ(tt.entries, nullptr);
+  EXPECT_EQ(maps_lines_with(0, "/memfd:Orvex"), 0);
 }
 
 TEST(WorkerTeam, BuildForwardRebuildAndRelease) {
@@ -143,6 +161,7 @@ TEST(WorkerTeam, BuildForwardRebuildAndRelease) {
   process_team.cpu_count = 3;  // whatever the machine has
   TeamConfig cfg = config(16, 8);
   cfg.replay = main_engine_replay(4, 0, 2, false);
+  const int fds_before = open_fds();
   ASSERT_EQ(setup_workers(cfg), 16u);
   const u32 me = static_cast<u32>(getpid());
   EXPECT_EQ(process_team.process_count, 3);
@@ -168,9 +187,14 @@ TEST(WorkerTeam, BuildForwardRebuildAndRelease) {
     EXPECT_EQ(getpriority(PRIO_PROCESS, static_cast<id_t>(first[i - 1])), 5);
     // The status page is cleared after the handshake.
     EXPECT_EQ(process_team.status_words[i], kWorkerCleared);
+    // The worker maps both handed-on objects and keeps no descriptor of
+    // them: standard input, output and error are all it holds.
+    EXPECT_EQ(maps_lines_with(first[i - 1], "/memfd:OrvexSync"), 1);
+    EXPECT_EQ(maps_lines_with(first[i - 1], "/memfd:OrvexEx"), 1);
+    EXPECT_EQ(open_fds(first[i - 1]), 3);
   }
-  EXPECT_FALSE(access(shm_name("OrvexSync", 0).c_str(), F_OK) == 0);
-  EXPECT_FALSE(access(shm_name("OrvexEx", 0).c_str(), F_OK) == 0);
+  // The master keeps only the write ends of the two pipes.
+  EXPECT_EQ(open_fds(), fds_before + 2);
 
   // The replayed setting, then forwarded lines, reach every worker in order.
   send_to_workers("position startpos moves e2e4");
@@ -200,6 +224,9 @@ TEST(WorkerTeam, BuildForwardRebuildAndRelease) {
     EXPECT_EQ(getpriority(PRIO_PROCESS, static_cast<id_t>(pid)), 0);
     EXPECT_EQ(line_log(i)->count, 0u);  // the new table starts empty
   }
+  // The old objects are gone from the master; nothing piles up.
+  EXPECT_EQ(maps_lines_with(0, "/memfd:OrvexSync"), 1);
+  EXPECT_EQ(open_fds(), fds_before + 2);
   // The master's Clear Hash zeroes the shared table under the workers.
   send_to_workers("ucinewgame");
   ASSERT_TRUE(wait_lines(1, 1));
@@ -212,12 +239,12 @@ TEST(WorkerTeam, BuildForwardRebuildAndRelease) {
   EXPECT_EQ(process_team.worker_process[1], 0);
   const int last = process_team.worker_process[0];
 
-  // Quit: forwarded, views dropped, no names left; the worker ends.
+  // Quit: forwarded, views and pipes dropped; the worker ends.
   send_to_workers("quit");
   team_release();
   EXPECT_TRUE(platform::reap_process(last, 10000));
-  EXPECT_FALSE(access(shm_name("OrvexSync", 2).c_str(), F_OK) == 0);
-  EXPECT_FALSE(access(shm_name("OrvexEx", 2).c_str(), F_OK) == 0);
+  EXPECT_EQ(maps_lines_with(0, "/memfd:Orvex"), 0);
+  EXPECT_EQ(open_fds(), fds_before);
   unsetenv(kWorkerEnv);
 }
 
