@@ -20,6 +20,20 @@ namespace orvex {
 // Material value of a captured piece inside the probe search: its exchange value.
 inline i32 probe_capture_value(PieceCode captured) { return captured < 14 ? see_value[captured] : 0; }
 
+// Whether a PV node of `depth` uses a stored bound of depth byte
+// `bound_depth` (bit 7 marks a mate-class score).  With Preserve Analysis on:
+// any bound deeper than the node and of depth 20 or more.  Mate-class bounds
+// (depth 128 and more) always: the zero-window searches cut on them at every
+// depth, and no store of an ordinary depth can replace them, so a PV node
+// that ignored one would find each scout it ends failing high again in the
+// full-window re-search, below which the same happens again; a table full of
+// them (a forced ending searched before, or the workers' mates, which carry
+// no distance) then makes the re-searches grow without end.
+inline bool trusted_pv_bound(u8 bound_depth, i32 depth, bool preserve_analysis) {
+  if (bound_depth <= depth) return false;
+  return (bound_depth & kTtMateClassDepth) != 0 || (preserve_analysis && bound_depth >= 20);
+}
+
 template <class Cfg>
 i32 search_pv(i32 alpha, i32 beta, i32 depth, u8 in_check, PlyRecord* rec) {
   using B = typename Cfg::Board;
@@ -73,7 +87,8 @@ i32 search_pv(i32 alpha, i32 beta, i32 depth, u8 in_check, PlyRecord* rec) {
     }
   }
 
-  // 6, 7. Hash entry; with Preserve Analysis its deep bounds are trusted.
+  // 6, 7. Hash entry; with Preserve Analysis its deep bounds are trusted,
+  // and its mate-class bounds always (see trusted_pv_bound).
   u32 hash_move = 0;
   bool probed = false;
   bool probe_high = false;
@@ -84,9 +99,10 @@ i32 search_pv(i32 alpha, i32 beta, i32 depth, u8 in_check, PlyRecord* rec) {
     hash_move = entry.move;
     probed = (entry.flags & kTtProbed) != 0;
     probe_high = (entry.flags & kTtProbeHigh) != 0;
-    if (Cfg::kPreserveAnalysis && opt.preserve_analysis) {
+    if constexpr (Cfg::kPreserveAnalysis) {
+      const bool preserve = opt.preserve_analysis;
       const i32 lower = from_tt<Cfg>(entry.lower, p);
-      if (entry.lower_depth > depth && entry.lower_depth >= 20 && lower >= alpha &&
+      if (trusted_pv_bound(entry.lower_depth, depth, preserve) && lower >= alpha &&
           !(entry.flags & kTtLowerTypeClear)) {
         alpha = lower;
         best = lower;
@@ -96,7 +112,7 @@ i32 search_pv(i32 alpha, i32 beta, i32 depth, u8 in_check, PlyRecord* rec) {
         }
       }
       const i32 upper = from_tt<Cfg>(entry.upper, p);
-      if (entry.upper_depth > depth && entry.upper_depth >= 20 && upper <= beta &&
+      if (trusted_pv_bound(entry.upper_depth, depth, preserve) && upper <= beta &&
           !(entry.flags & kTtUpperTypeSet)) {
         beta = upper;
         cap = upper;

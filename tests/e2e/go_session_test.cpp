@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "engine_process.h"
+#include "platform/platform.h"
 
 namespace orvex::e2e {
 namespace {
@@ -117,6 +118,44 @@ TEST(GoSession, PartOfALineDoesNotHoldUpATimedSearch) {
   EXPECT_NE(best.substr(0, 13), "bestmove a1a1");
   engine.send("eady");
   EXPECT_EQ(engine.read_line(), "readyok");
+}
+
+// A depth search of a won ending, on a table that the whole team (master and
+// workers) filled in an infinite search of the same ending, ends within a
+// small multiple of its time on an empty table.  Such a table is full of
+// mate-class bounds, many without a distance (the workers score mates flat);
+// PV nodes that ignored them re-searched every move whose scout they ended,
+// and the search went on for minutes.  Each round had about an even chance to
+// show that with eight processes, so four rounds are played; with fewer than
+// four processes it did not show.
+TEST(GoSession, SlowDepthSearchesEndOnATableFilledByTheSameEnding) {
+  if (platform::processor_count() < 4) GTEST_SKIP() << "fewer than four processors";
+  EngineProcess engine;
+  engine.send("setoption name Output value Sparse");
+  ASSERT_TRUE(engine.sync(20000).has_value());
+  const char* positions[] = {"position fen 8/8/8/4k3/8/8/8/1Q2K3 w - -", "position fen 8/8/8/8/8/2k5/8/R3K3 w - -"};
+  for (int round = 0; round < 4; ++round) {
+    const std::string position = positions[round % 2];
+    engine.send(position);
+    engine.send("go infinite");
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    engine.send("stop");
+    ASSERT_FALSE(next_bestmove(engine).empty());
+    ASSERT_TRUE(engine.sync().has_value());
+    engine.send(position);
+    engine.send("go depth 12");
+    const auto start = std::chrono::steady_clock::now();
+    std::string best;
+    while (best.empty() && std::chrono::steady_clock::now() - start < std::chrono::seconds(20)) {
+      const auto line = engine.read_line(1000);
+      if (line && line->rfind("bestmove", 0) == 0) best = *line;
+    }
+    EXPECT_FALSE(best.empty()) << position << ": no result of depth 12 within 20 s";
+    if (best.empty()) {
+      engine.send("stop");
+      next_bestmove(engine);
+    }
+  }
 }
 
 }  // namespace

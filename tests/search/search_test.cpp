@@ -162,6 +162,46 @@ TEST_F(SearchTest, InCheckNodesCutOnlyOnDeepEnoughLowerBounds) {
   EXPECT_EQ(search_zero_window_in_check<GeneralConfig>(500, 10, rec, kNodeType), 1000);
 }
 
+// A PV node uses a stored mate-class bound (depth with bit 7) whatever
+// Preserve Analysis says, as the zero-window searches do; other deep bounds
+// only with Preserve Analysis on.  The mates here are the distance-free
+// +-31000 that the workers store; a search of depth 6 cannot see them itself.
+TEST_F(SearchTest, PvNodesTrustStoredMateBoundsAndDeepBoundsOnlyWhenPreserving) {
+  struct Case {
+    const char* position;
+    bool lower;  // a lower bound, else an upper bound
+    i32 depth;   // of the stored bound
+    i32 score;
+    bool preserve;
+    bool used;
+  };
+  const Case cases[] = {
+      {"position fen 8/8/8/4k3/8/8/8/R3K3 w - -", true, 10, 31000, false, true},    // winner's mate
+      {"position fen 8/8/8/4k3/8/8/8/R3K3 b - -", false, 10, -31000, false, true},  // loser's mate
+      {"position fen 8/8/8/4k3/8/8/8/R3K3 w - -", true, 40, 2000, false, false},    // deep, not a mate
+      {"position fen 8/8/8/4k3/8/8/8/R3K3 w - -", true, 40, 2000, true, true},
+      {"position fen 8/8/8/4k3/8/8/8/R3K3 b - -", false, 40, -2000, false, false},
+      {"position fen 8/8/8/4k3/8/8/8/R3K3 b - -", false, 40, -2000, true, true},
+  };
+  for (const Case& c : cases) {
+    set_position(c.position);
+    reset_for_repeatable_search();
+    search_settings.preserve_analysis = c.preserve ? 1 : 0;
+    PlyRecord* rec = &search_stack[0];
+    evaluate_with<GeneralEval>(*rec);
+    if (c.lower)
+      tt_store_lower(0, c.depth, c.score, 0);
+    else
+      tt_store_upper(c.depth, c.score, 0);
+    const i32 score = search_pv<GeneralConfig>(-100, 100, 6, 0, rec);
+    search_settings.preserve_analysis = 0;
+    if (c.used)
+      EXPECT_EQ(score, c.score) << c.position << " " << c.score;
+    else
+      EXPECT_LT(std::abs(score), 1500) << c.position << " " << c.score;
+  }
+}
+
 // ---- abort ----
 
 TEST_F(SearchTest, AbortRestoresTheStoredPosition) {
