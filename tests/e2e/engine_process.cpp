@@ -9,6 +9,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -199,9 +201,16 @@ std::vector<std::string> shared_memory_names(pid_t master) {
   DIR* shm = opendir("/dev/shm");
   if (!shm) return names;
   const std::string id = std::to_string(master);
+  const auto is_digit = [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; };
   while (dirent* e = readdir(shm)) {
     const std::string name = e->d_name;
-    if (name.rfind("Orvex", 0) == 0 && name.find(id) != std::string::npos) names.push_back(name);
+    for (const std::string base : {"OrvexSync", "OrvexEx"}) {
+      if (name.rfind(base, 0) != 0 || name.size() <= base.size() + id.size()) continue;
+      const std::string numbers = name.substr(base.size());
+      if (numbers.compare(numbers.size() - id.size(), id.size(), id) == 0 &&
+          std::all_of(numbers.begin(), numbers.end(), is_digit))
+        names.push_back(name);
+    }
   }
   closedir(shm);
   return names;

@@ -64,7 +64,10 @@ bool legal_in(const std::string& position_line, const std::string& move);
 std::vector<pid_t> child_processes(pid_t parent);
 // True while a process with this id exists and is not a zombie.
 bool process_running(pid_t pid);
-// Names in /dev/shm that begin with "Orvex" and contain the process id.
+// Names in /dev/shm that the engine with this process id could have made:
+// "OrvexSync" or "OrvexEx", a generation number and the id.  The engine names
+// nothing; these are looked for so that a name left by any way of ending
+// shows.  Other engines on the machine may make names of their own.
 std::vector<std::string> shared_memory_names(pid_t master);
 
 }  // namespace orvex::e2e

@@ -50,28 +50,6 @@ std::vector<pid_t> workers_of(pid_t master, const std::string& program) {
   return found;
 }
 
-// Names in /dev/shm that the engine with this id could have made: "OrvexSync"
-// or "OrvexEx", a generation number and the id.  Other engines on the
-// machine may make names of their own; only these count.
-std::vector<std::string> names_of(pid_t master) {
-  std::vector<std::string> names;
-  DIR* shm = opendir("/dev/shm");
-  if (!shm) return names;
-  const std::string id = std::to_string(master);
-  while (dirent* e = readdir(shm)) {
-    const std::string name = e->d_name;
-    for (const std::string base : {"OrvexSync", "OrvexEx"}) {
-      if (name.rfind(base, 0) != 0 || name.size() <= base.size() + id.size()) continue;
-      const std::string numbers = name.substr(base.size());
-      if (numbers.compare(numbers.size() - id.size(), id.size(), id) == 0 &&
-          std::all_of(numbers.begin(), numbers.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
-        names.push_back(name);
-    }
-  }
-  closedir(shm);
-  return names;
-}
-
 int expected_workers(int max_cpus) {
   return std::min<int>(max_cpus, static_cast<int>(platform::processor_count())) - 1;
 }
@@ -103,7 +81,7 @@ void expect_normal_session(const char* program) {
   engine.send("quit");
   EXPECT_EQ(engine.wait_exit(10000), 0);
   EXPECT_TRUE(eventually([&] { return workers_of(master, program).empty(); }, 5000));
-  EXPECT_TRUE(names_of(master).empty());
+  EXPECT_TRUE(shared_memory_names(master).empty());
 }
 
 // The moments at which the master is signalled.
@@ -168,7 +146,7 @@ TEST_P(MasterEnds, NothingOutlivesASignalledMaster) {
     EXPECT_TRUE(eventually([&] { return workers_of(master, program).empty(); }, 5000));
     usleep(50000);  // a worker that was just being started shows up by now
     EXPECT_TRUE(workers_of(master, program).empty());
-    EXPECT_EQ(names_of(master), std::vector<std::string>{});
+    EXPECT_EQ(shared_memory_names(master), std::vector<std::string>{});
   }
   expect_normal_session(program);
 }
@@ -209,7 +187,7 @@ TEST_P(Team, KilledWorkerLeavesTheRestWorking) {
   const pid_t master = engine.pid();
   engine.kill_now();
   EXPECT_TRUE(eventually([&] { return workers_of(master, program).empty(); }, 5000));
-  EXPECT_TRUE(names_of(master).empty());
+  EXPECT_TRUE(shared_memory_names(master).empty());
 }
 
 // Two engines side by side, each through many rebuilds while the other
@@ -253,7 +231,7 @@ TEST_P(SideBySide, NeitherEngineDisturbsTheOther) {
     engines[e]->send("quit");
     EXPECT_EQ(engines[e]->wait_exit(10000), 0) << "engine " << e;
     EXPECT_TRUE(eventually([&] { return workers_of(master, programs[e]).empty(); }, 5000));
-    EXPECT_TRUE(names_of(master).empty());
+    EXPECT_TRUE(shared_memory_names(master).empty());
   }
 }
 
