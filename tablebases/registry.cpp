@@ -83,26 +83,47 @@ bool tb_table_path(char* out, const char* directory, int cls, int side, int exte
   return n > 0 && static_cast<u32>(n) < kTbPathBytes;
 }
 
-void check_table_size(int cls, int side, u64 size, const char* path) {
-  const TbClassDescriptor& f = tb_class_descriptors[cls];
-  u64 shown_extent = f.position_count[side], last = f.position_count[side];
-  if (f.flags & kTbSplit) {
-    shown_extent = (f.flags & kTbTwoByteValues) ? (u64{1} << 30) : (u64{1} << 31);
-    last = f.position_count[side] % shown_extent;
-    if (size == shown_extent || size == last) return;
-  } else if (size == f.position_count[side]) {
-    return;
+namespace {
+
+// Positions in each extent of a split class but the last: 2^31 at one byte
+// a value, 2^30 at two.
+u64 split_extent_positions(const TbClassDescriptor& d) {
+  return (d.flags & kTbTwoByteValues) ? (u64{1} << 30) : (u64{1} << 31);
+}
+
+// Ends the process with the corrupted message: the file, the positions an
+// extent holds and those of the last extent (for a class that is not split,
+// the count twice), then the positions found.
+[[noreturn]] void report_corrupted(int cls, int side, u64 found, const char* path) {
+  const TbClassDescriptor& d = tb_class_descriptors[cls];
+  u64 extent = d.position_count[side], last = d.position_count[side];
+  if (d.flags & kTbSplit) {
+    extent = split_extent_positions(d);
+    last = d.position_count[side] % extent;
   }
   char text[kTbPathBytes + 96];
-  std::snprintf(text, sizeof text, "*** %s corrupted %" PRIu64 " %" PRIu64 " %" PRIu64 "\n", path, shown_extent, last,
-                size);
+  std::snprintf(text, sizeof text, "*** %s corrupted %" PRIu64 " %" PRIu64 " %" PRIu64 "\n", path, extent, last,
+                found);
   tb_fatal(text);
+}
+
+}  // namespace
+
+void check_table_size(int cls, int side, u64 size, const char* path) {
+  const TbClassDescriptor& d = tb_class_descriptors[cls];
+  if (d.flags & kTbSplit) {
+    const u64 extent = split_extent_positions(d);
+    if (size == extent || size == d.position_count[side] % extent) return;
+  } else if (size == d.position_count[side]) {
+    return;
+  }
+  report_corrupted(cls, side, size, path);
 }
 
 u64 tb_extent_positions(int cls, int side, int extent) {
   const TbClassDescriptor& d = tb_class_descriptors[cls];
   if (!(d.flags & kTbSplit)) return d.position_count[side];
-  const u64 full = (d.flags & kTbTwoByteValues) ? (u64{1} << 30) : (u64{1} << 31);
+  const u64 full = split_extent_positions(d);
   const u64 before = full * static_cast<u64>(extent);
   if (before >= d.position_count[side]) return 0;
   const u64 rest = d.position_count[side] - before;
@@ -110,18 +131,9 @@ u64 tb_extent_positions(int cls, int side, int extent) {
 }
 
 void check_raw_table_size(int cls, int side, int extent, u64 bytes, const char* path) {
-  const TbClassDescriptor& f = tb_class_descriptors[cls];
   const u64 width = tb_value_bytes(cls);
   if (bytes % width == 0 && bytes / width == tb_extent_positions(cls, side, extent)) return;
-  u64 shown_extent = f.position_count[side], last = f.position_count[side];
-  if (f.flags & kTbSplit) {
-    shown_extent = (f.flags & kTbTwoByteValues) ? (u64{1} << 30) : (u64{1} << 31);
-    last = f.position_count[side] % shown_extent;
-  }
-  char text[kTbPathBytes + 96];
-  std::snprintf(text, sizeof text, "*** %s corrupted %" PRIu64 " %" PRIu64 " %" PRIu64 "\n", path, shown_extent, last,
-                bytes / width);
-  tb_fatal(text);
+  report_corrupted(cls, side, bytes / width, path);
 }
 
 i32 register_table_file(const char* directory, int cls, int side, int extent) {

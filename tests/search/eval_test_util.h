@@ -7,6 +7,7 @@
 
 #include "position/fen.h"
 #include "search/evaluate.h"
+#include "tests/squares.h"
 
 namespace orvex::testing {
 
@@ -71,26 +72,6 @@ inline std::string mirror_fen(const std::string& fen) {
   std::string ep = fields[3].empty() ? "-" : fields[3];
   if (ep.size() == 2) ep[1] = static_cast<char>('1' + ('8' - ep[1]));
   return board + " " + (fields[1] == "w" ? "b" : "w") + " " + castling + " " + ep;
-}
-
-// The FEN placement field of 64 characters (a1 first), '.' for empty.
-inline std::string placement_fen(const char* board) {
-  std::string fen;
-  for (int r = 7; r >= 0; --r) {
-    int empty = 0;
-    for (int f = 0; f < 8; ++f) {
-      const char c = board[r * 8 + f];
-      if (c == '.') {
-        ++empty;
-        continue;
-      }
-      if (empty) fen += static_cast<char>('0' + empty), empty = 0;
-      fen += c;
-    }
-    if (empty) fen += static_cast<char>('0' + empty);
-    if (r) fen += '/';
-  }
-  return fen;
 }
 
 // A random placement: both kings, up to `pieces` other men, pawns off the

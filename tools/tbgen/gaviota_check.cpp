@@ -28,6 +28,7 @@
 #include "tablebases/registry.h"
 #include "tablebases/tb_types.h"
 #include "tests/e2e/engine_process.h"
+#include "tests/squares.h"
 #include "tools/tbgen/solver.h"
 #include "tools/tbgen/tables.h"
 
@@ -91,23 +92,7 @@ std::string fen_of(const BoardPosition& b) {
   board[b.strong_king] = piece('k', b.man_colour);
   board[b.weak_king] = piece('k', b.man_colour ^ 1);
   board[b.man_square] = piece(kLetter[static_cast<int>(b.man)], b.man_colour);
-  std::string fen;
-  for (int r = 7; r >= 0; --r) {
-    int empty = 0;
-    for (int f = 0; f < 8; ++f) {
-      const char c = board[r * 8 + f];
-      if (c == '.') {
-        ++empty;
-        continue;
-      }
-      if (empty) fen += static_cast<char>('0' + empty);
-      empty = 0;
-      fen += c;
-    }
-    if (empty) fen += static_cast<char>('0' + empty);
-    if (r) fen += '/';
-  }
-  return fen + (b.stm == 0 ? " w - - 0 1" : " b - - 0 1");
+  return orvex::testing::placement_fen(board) + (b.stm == 0 ? " w - - 0 1" : " b - - 0 1");
 }
 
 // A random legal position of the class with the man on `colour` and `stm`
