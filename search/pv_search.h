@@ -27,9 +27,10 @@ inline i32 probe_capture_value(PieceCode captured) { return captured < 14 ? see_
 // depth, and no store of an ordinary depth can replace them, so a PV node
 // that ignored one would find each scout it ends failing high again in the
 // full-window re-search, below which the same happens again; a table full of
-// them (a forced ending searched before, or the workers' mates, which carry
-// no distance) then makes the re-searches grow without end.
-inline bool trusted_pv_bound(u8 bound_depth, i32 depth, bool preserve_analysis) {
+// them (a forced ending searched before) then makes the re-searches grow
+// without end.  The bounds come through stored_bounds, which both node kinds
+// read alike and which drops the mates that carry no distance.
+inline bool trusted_pv_bound(i32 bound_depth, i32 depth, bool preserve_analysis) {
   if (bound_depth <= depth) return false;
   return (bound_depth & kTtMateClassDepth) != 0 || (preserve_analysis && bound_depth >= 20);
 }
@@ -101,8 +102,9 @@ i32 search_pv(i32 alpha, i32 beta, i32 depth, u8 in_check, PlyRecord* rec) {
     probe_high = (entry.flags & kTtProbeHigh) != 0;
     if constexpr (Cfg::kPreserveAnalysis) {
       const bool preserve = opt.preserve_analysis;
-      const i32 lower = from_tt<Cfg>(entry.lower, p);
-      if (trusted_pv_bound(entry.lower_depth, depth, preserve) && lower >= alpha &&
+      const StoredBounds bounds = stored_bounds<Cfg>(entry, p);
+      const i32 lower = bounds.lower;
+      if (trusted_pv_bound(bounds.lower_depth, depth, preserve) && lower >= alpha &&
           !(entry.flags & kTtLowerTypeClear)) {
         alpha = lower;
         best = lower;
@@ -111,8 +113,8 @@ i32 search_pv(i32 alpha, i32 beta, i32 depth, u8 in_check, PlyRecord* rec) {
           return lower;
         }
       }
-      const i32 upper = from_tt<Cfg>(entry.upper, p);
-      if (trusted_pv_bound(entry.upper_depth, depth, preserve) && upper <= beta &&
+      const i32 upper = bounds.upper;
+      if (trusted_pv_bound(bounds.upper_depth, depth, preserve) && upper <= beta &&
           !(entry.flags & kTtUpperTypeSet)) {
         beta = upper;
         cap = upper;

@@ -123,22 +123,55 @@ constexpr i32 from_tt(i32 value, i32 ply) {
   else return value;
 }
 
+// The bounds of a table entry as a node at `ply` reads them.  Both node
+// kinds read them alike, so that a bound a scout cuts on is one its
+// full-window re-search uses too.
+struct StoredBounds {
+  i32 lower_depth = 0;  // depth byte of the lower bound, 0 = none
+  i32 upper_depth = 0;  // depth byte of the upper bound, 0 = none
+  i32 lower = -kMateThreshold;  // relative to the root; -31000 without a lower bound
+  i32 upper = 0;
+};
+// Where mates are scored by ply, a mate-class bound that a search without
+// mate distances stored (kTtLowerFlatMate, kTtUpperFlatMate) is no bound: a
+// flat mate read at another ply would pass for one some 500 moves away, or
+// for one as near as the ply difference makes it, and a mate such a search
+// carried up from another entry has lost a ply for each of its plies.  A
+// search that took either for a found mate would stop at once with any
+// "mating" move, or show a mate shorter than the real one.  Without them the
+// search finds its mates itself, with their distances.
+template <class Cfg>
+inline StoredBounds stored_bounds(const TtEntry& e, i32 ply) {
+  StoredBounds b;
+  const bool flat_lower = Cfg::kMateByPly && (e.flags & kTtLowerFlatMate) && is_mate_class(e.lower);
+  const bool flat_upper = Cfg::kMateByPly && (e.flags & kTtUpperFlatMate) && is_mate_class(e.upper);
+  if (e.lower_depth != 0 && !flat_lower) {
+    b.lower_depth = e.lower_depth;
+    b.lower = from_tt<Cfg>(e.lower, ply);
+  }
+  if (!flat_upper) {
+    b.upper_depth = e.upper_depth;
+    b.upper = from_tt<Cfg>(e.upper, ply);
+  }
+  return b;
+}
+
 // ---- Stores ----
 template <class Cfg>
 inline void store_exact(u16 move, i32 depth, i32 score, bool tablebase = false) {
-  tt_store_exact<Cfg::kPreserveAnalysis>(move, depth, score, tablebase);
+  tt_store_exact<Cfg::kPreserveAnalysis, true, Cfg::kMateByPly>(move, depth, score, tablebase);
 }
 template <class Cfg>
 inline void store_lower(u16 move, i32 depth, i32 score, u8 type) {
-  tt_store_lower<Cfg::kPreserveAnalysis>(move, depth, score, type);
+  tt_store_lower<Cfg::kPreserveAnalysis, true, Cfg::kMateByPly>(move, depth, score, type);
 }
 template <class Cfg>
 inline void store_lower_nomove(i32 depth, i32 score, u8 type) {
-  tt_store_lower_nomove<Cfg::kPreserveAnalysis>(depth, score, type);
+  tt_store_lower_nomove<Cfg::kPreserveAnalysis, true, Cfg::kMateByPly>(depth, score, type);
 }
 template <class Cfg>
 inline void store_upper(i32 depth, i32 score, u8 type) {
-  tt_store_upper<Cfg::kPreserveAnalysis>(depth, score, type);
+  tt_store_upper<Cfg::kPreserveAnalysis, true, Cfg::kMateByPly>(depth, score, type);
 }
 
 // ---- Rules of the position ----

@@ -49,6 +49,12 @@ constexpr TtFlags kTtLowerTypeClear = 0x01;  // lower bound from a node with its
 constexpr TtFlags kTtUpperTypeSet = 0x02;    // upper bound from a node with its type bit set
 constexpr TtFlags kTtProbed = 0x04;          // the probe search has run for this position
 constexpr TtFlags kTtProbeHigh = 0x08;       // ... and scored well above beta
+// The lower (upper) bound was stored by a search that scores mates without
+// their distance (the workers and the ending searches: a flat +-31000, and
+// other mates as found, not counted on by ply), so a mate-class value in it
+// carries no distance that a search counting mates by ply could use.
+constexpr TtFlags kTtLowerFlatMate = 0x10;
+constexpr TtFlags kTtUpperFlatMate = 0x20;
 
 // Bit 7 of a stored depth: the score is mate-class (or a tablebase result).
 constexpr u8 kTtMateClassDepth = 128;
@@ -160,14 +166,16 @@ inline TtEntry* tt_last_match(u64 key) {
 // (a tablebase result).  kPreserveRule false gives the stores of the other
 // configurations, which ignore Preserve Analysis.  kMarkProbed false gives the
 // stores of the second edition, which has no probe search and never sets
-// kTtProbed.
-template <bool kPreserveRule = true, bool kMarkProbed = true>
+// kTtProbed.  kMateDistances false gives the stores of the searches that
+// score mates without their distance: each bound they write is marked with
+// kTtLowerFlatMate or kTtUpperFlatMate, which every other store clears.
+template <bool kPreserveRule = true, bool kMarkProbed = true, bool kMateDistances = true>
 void tt_store_exact(u16 move, i32 depth, i32 score, bool tablebase = false);
-template <bool kPreserveRule = true, bool kMarkProbed = true>
+template <bool kPreserveRule = true, bool kMarkProbed = true, bool kMateDistances = true>
 void tt_store_lower(u16 move, i32 depth, i32 score, u8 type);
-template <bool kPreserveRule = true, bool kMarkProbed = true>
+template <bool kPreserveRule = true, bool kMarkProbed = true, bool kMateDistances = true>
 void tt_store_lower_nomove(i32 depth, i32 score, u8 type);
-template <bool kPreserveRule = true, bool kMarkProbed = true>
+template <bool kPreserveRule = true, bool kMarkProbed = true, bool kMateDistances = true>
 void tt_store_upper(i32 depth, i32 score, u8 type);
 
 // The stored depth byte for a node depth: clamped to 0..127, bit 7 added for
@@ -223,9 +231,15 @@ inline void touch(TtEntry& e, u8 d) {
   if (d > e.depth) e.depth = d;
 }
 
+// The marks of the bounds a store writes.
+template <bool kMateDistances>
+constexpr u8 kLowerMark = kMateDistances ? 0 : kTtLowerFlatMate;
+template <bool kMateDistances>
+constexpr u8 kUpperMark = kMateDistances ? 0 : kTtUpperFlatMate;
+
 }  // namespace tt_detail
 
-template <bool kPreserveRule, bool kMarkProbed>
+template <bool kPreserveRule, bool kMarkProbed, bool kMateDistances>
 inline void tt_store_exact(u16 move, i32 depth, i32 score, bool tablebase) {
   if (!tt.entries) return;
   const u64 key = current_position.state.key;
@@ -240,26 +254,28 @@ inline void tt_store_exact(u16 move, i32 depth, i32 score, bool tablebase) {
       e.move = move;
     }
     if (d >= e.lower_depth) {
-      e.flags &= static_cast<u8>(~kTtLowerTypeClear);
+      e.flags = static_cast<u8>((e.flags & ~(kTtLowerTypeClear | kTtLowerFlatMate)) | tt_detail::kLowerMark<kMateDistances>);
       e.lower_depth = d;
       e.lower = s;
     }
     if (d >= e.upper_depth) {
-      e.flags &= static_cast<u8>(~kTtUpperTypeSet);
+      e.flags = static_cast<u8>((e.flags & ~(kTtUpperTypeSet | kTtUpperFlatMate)) | tt_detail::kUpperMark<kMateDistances>);
       e.upper_depth = d;
       e.upper = s;
     }
     if constexpr (kMarkProbed) e.flags |= kTtProbed;
     return;
   }
-  tt_detail::write_new(e, key, d, move, d, kMarkProbed ? kTtProbed : 0);
+  tt_detail::write_new(e, key, d, move, d,
+                       (kMarkProbed ? kTtProbed : 0) | tt_detail::kLowerMark<kMateDistances> |
+                           tt_detail::kUpperMark<kMateDistances>);
   e.lower_depth = d;
   e.lower = s;
   e.upper_depth = d;
   e.upper = s;
 }
 
-template <bool kPreserveRule, bool kMarkProbed>
+template <bool kPreserveRule, bool kMarkProbed, bool kMateDistances>
 inline void tt_store_lower(u16 move, i32 depth, i32 score, u8 type) {
   if (!tt.entries) return;
   const u64 key = current_position.state.key;
@@ -276,19 +292,20 @@ inline void tt_store_lower(u16 move, i32 depth, i32 score, u8 type) {
       e.move = move;
     }
     if (d >= e.lower_depth + k || unrestricted) {
-      e.flags = static_cast<u8>((e.flags & 0xFE) | type);
+      e.flags = static_cast<u8>((e.flags & ~(kTtLowerTypeClear | kTtLowerFlatMate)) | type |
+                                tt_detail::kLowerMark<kMateDistances>);
       e.lower_depth = d;
       e.lower = s;
     }
     return;
   }
-  tt_detail::write_new(e, key, d, move, d, type);
+  tt_detail::write_new(e, key, d, move, d, type | tt_detail::kLowerMark<kMateDistances>);
   e.lower_depth = d;
   e.lower = s;
   e.upper_depth = 0;
 }
 
-template <bool kPreserveRule, bool kMarkProbed>
+template <bool kPreserveRule, bool kMarkProbed, bool kMateDistances>
 inline void tt_store_lower_nomove(i32 depth, i32 score, u8 type) {
   if (!tt.entries) return;
   const u64 key = current_position.state.key;
@@ -300,19 +317,20 @@ inline void tt_store_lower_nomove(i32 depth, i32 score, u8 type) {
     tt_detail::touch(e, d);
     const bool unrestricted = (type & 3) == 0 && (e.flags & kTtLowerTypeClear);
     if (d >= e.lower_depth + ((type & 3) ? 2 : 0) || unrestricted) {
-      e.flags = static_cast<u8>((e.flags & 0xFE) | type);
+      e.flags = static_cast<u8>((e.flags & ~(kTtLowerTypeClear | kTtLowerFlatMate)) | type |
+                                tt_detail::kLowerMark<kMateDistances>);
       e.lower_depth = d;
       e.lower = s;
     }
     return;
   }
-  tt_detail::write_new(e, key, d, 0, 0, type);
+  tt_detail::write_new(e, key, d, 0, 0, type | tt_detail::kLowerMark<kMateDistances>);
   e.lower_depth = d;
   e.lower = s;
   e.upper_depth = 0;
 }
 
-template <bool kPreserveRule, bool kMarkProbed>
+template <bool kPreserveRule, bool kMarkProbed, bool kMateDistances>
 inline void tt_store_upper(i32 depth, i32 score, u8 type) {
   if (!tt.entries) return;
   const u64 key = current_position.state.key;
@@ -324,13 +342,15 @@ inline void tt_store_upper(i32 depth, i32 score, u8 type) {
     tt_detail::touch(e, d);
     const bool unrestricted = type == 0 && (e.flags & kTtUpperTypeSet);
     if (d >= e.upper_depth + (type ? 2 : 0) || unrestricted) {
-      e.flags = static_cast<u8>((e.flags & 0xF9) | type | (kMarkProbed ? kTtProbed : 0));
+      e.flags = static_cast<u8>((e.flags & ~(kTtUpperTypeSet | kTtProbed | kTtUpperFlatMate)) | type |
+                                (kMarkProbed ? kTtProbed : 0) | tt_detail::kUpperMark<kMateDistances>);
       e.upper_depth = d;
       e.upper = s;
     }
     return;
   }
-  tt_detail::write_new(e, key, d, 0, 0, static_cast<u8>(type | (kMarkProbed ? kTtProbed : 0)));
+  tt_detail::write_new(e, key, d, 0, 0,
+                       static_cast<u8>(type | (kMarkProbed ? kTtProbed : 0) | tt_detail::kUpperMark<kMateDistances>));
   e.lower_depth = 0;
   e.upper_depth = d;
   e.upper = s;

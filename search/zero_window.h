@@ -30,15 +30,11 @@ inline void node_poll() {
 }
 
 // What the zero-window searches take from the table entry of their position.
-struct ZeroWindowProbe {
+struct ZeroWindowProbe : StoredBounds {
   bool found = false;
   u32 move = 0;
   bool probed = false;
   bool probe_high = false;
-  i32 lower_depth = 0;
-  i32 upper_depth = 0;
-  i32 lower = -kMateThreshold;  // corrected; -31000 without a lower bound
-  i32 upper = 0;
   u8 flags = 0;
 
   // Whether the stored lower (upper) bound ends a zero-window node of this
@@ -54,18 +50,14 @@ struct ZeroWindowProbe {
 
 template <class Cfg>
 inline ZeroWindowProbe probe_zero_window(i32 ply) {
-  ZeroWindowProbe r;
   const TtEntry* e = tt_probe(current_position.state.key);
-  if (!e) return r;
+  if (!e) return {};
+  ZeroWindowProbe r{stored_bounds<Cfg>(*e, ply)};
   r.found = true;
   r.move = e->move;
   r.flags = e->flags;
   r.probed = (e->flags & kTtProbed) != 0;
   r.probe_high = (e->flags & kTtProbeHigh) != 0;
-  r.lower_depth = e->lower_depth;
-  r.upper_depth = e->upper_depth;
-  if (e->lower_depth != 0) r.lower = from_tt<Cfg>(e->lower, ply);
-  r.upper = from_tt<Cfg>(e->upper, ply);
   return r;
 }
 

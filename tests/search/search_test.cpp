@@ -162,43 +162,70 @@ TEST_F(SearchTest, InCheckNodesCutOnlyOnDeepEnoughLowerBounds) {
   EXPECT_EQ(search_zero_window_in_check<GeneralConfig>(500, 10, rec, kNodeType), 1000);
 }
 
-// A PV node uses a stored mate-class bound (depth with bit 7) whatever
-// Preserve Analysis says, as the zero-window searches do; other deep bounds
-// only with Preserve Analysis on.  The mates here are the distance-free
-// +-31000 that the workers store; a search of depth 6 cannot see them itself.
-TEST_F(SearchTest, PvNodesTrustStoredMateBoundsAndDeepBoundsOnlyWhenPreserving) {
+// Both node kinds read a stored bound alike, so that a bound a scout cuts on
+// is one its full-window re-search uses too.  Mate-class bounds (depth with
+// bit 7) count at every depth, and in a PV node whatever Preserve Analysis
+// says; other deep bounds only with Preserve Analysis on.  A mate this
+// search stored is used as it is.  A mate stored by a search without mate
+// distances (the workers' flat +-31000, or a mate they carried up without
+// counting its plies) is no bound at all: it neither passes for a mate nor
+// hides a real one.  A search of depth 6 cannot see the stored mates of KRK
+// itself.
+TEST_F(SearchTest, BothNodeKindsReadStoredBoundsAlike) {
+  constexpr const char* kRookUp = "position fen 8/8/8/4k3/8/8/8/R3K3 w - -";
+  constexpr const char* kRookDown = "position fen 8/8/8/4k3/8/8/8/R3K3 b - -";
+  constexpr const char* kMateInOne = "position fen 7k/8/6K1/8/8/8/8/Q7 w - -";   // Qa8#
+  constexpr const char* kMatedInOne = "position fen 7k/8/6K1/8/8/8/8/Q7 b - -";  // Kg8 Qa8#
+  constexpr i32 kSearched = 0;  // the bound is not used: the search's own score, not decisive
   struct Case {
     const char* position;
-    bool lower;  // a lower bound, else an upper bound
-    i32 depth;   // of the stored bound
-    i32 score;
+    bool lower;   // a lower bound, else an upper bound
+    bool flat;    // stored by a search without mate distances
+    i32 depth;    // of the stored bound
+    i32 stored;
     bool preserve;
-    bool used;
+    i32 alpha, beta;  // of the PV node; the zero-window node asks for alpha + 1, as a later move's scout
+    i32 expected;     // from both node kinds, or kSearched
+    bool scout;       // whether the zero-window node is asked too
   };
   const Case cases[] = {
-      {"position fen 8/8/8/4k3/8/8/8/R3K3 w - -", true, 10, 31000, false, true},    // winner's mate
-      {"position fen 8/8/8/4k3/8/8/8/R3K3 b - -", false, 10, -31000, false, true},  // loser's mate
-      {"position fen 8/8/8/4k3/8/8/8/R3K3 w - -", true, 40, 2000, false, false},    // deep, not a mate
-      {"position fen 8/8/8/4k3/8/8/8/R3K3 w - -", true, 40, 2000, true, true},
-      {"position fen 8/8/8/4k3/8/8/8/R3K3 b - -", false, 40, -2000, false, false},
-      {"position fen 8/8/8/4k3/8/8/8/R3K3 b - -", false, 40, -2000, true, true},
+      {kRookUp, true, false, 10, 31990, false, -100, 100, 31990, true},           // a mate in 10 plies
+      {kRookDown, false, false, 10, -31990, false, -100, 100, -31990, true},      // mated in 10 plies
+      {kRookUp, true, true, 10, 31000, false, -100, 100, kSearched, true},        // the winner's flat mate
+      {kRookDown, false, true, 10, -31000, false, -100, 100, kSearched, true},    // the loser's flat mate
+      {kRookUp, true, true, 10, 31990, false, -100, 100, kSearched, true},        // a mate carried up flat
+      {kMateInOne, false, true, 10, 31000, false, 31500, 32000, 31999, true},     // "at most a flat mate"
+      {kMatedInOne, true, true, 10, -31000, false, -31501, -31000, -31998, true}, // "at least mated flat"
+      {kRookUp, true, false, 40, 2000, false, -100, 100, kSearched, false},       // deep, not a mate
+      {kRookUp, true, false, 40, 2000, true, -100, 100, 2000, true},
+      {kRookDown, false, false, 40, -2000, false, -100, 100, kSearched, false},
+      {kRookDown, false, false, 40, -2000, true, -100, 100, -2000, true},
+      {kRookUp, true, true, 40, 2000, true, -100, 100, 2000, true},               // flat, but not a mate
   };
   for (const Case& c : cases) {
-    set_position(c.position);
-    reset_for_repeatable_search();
-    search_settings.preserve_analysis = c.preserve ? 1 : 0;
-    PlyRecord* rec = &search_stack[0];
-    evaluate_with<GeneralEval>(*rec);
-    if (c.lower)
-      tt_store_lower(0, c.depth, c.score, 0);
-    else
-      tt_store_upper(c.depth, c.score, 0);
-    const i32 score = search_pv<GeneralConfig>(-100, 100, 6, 0, rec);
-    search_settings.preserve_analysis = 0;
-    if (c.used)
-      EXPECT_EQ(score, c.score) << c.position << " " << c.score;
-    else
-      EXPECT_LT(std::abs(score), 1500) << c.position << " " << c.score;
+    for (const bool scout : {false, true}) {
+      if (scout && !c.scout) continue;
+      set_position(c.position);
+      reset_for_repeatable_search();
+      search_settings.preserve_analysis = c.preserve ? 1 : 0;
+      PlyRecord* rec = &search_stack[0];
+      evaluate_with<GeneralEval>(*rec);
+      if (c.lower && c.flat)
+        tt_store_lower<true, true, false>(0, c.depth, c.stored, 0);
+      else if (c.lower)
+        tt_store_lower(0, c.depth, c.stored, 0);
+      else if (c.flat)
+        tt_store_upper<true, true, false>(c.depth, c.stored, 0);
+      else
+        tt_store_upper(c.depth, c.stored, 0);
+      const i32 score = scout ? search_zero_window<GeneralConfig>(c.alpha + 1, 6, rec, kNodeType)
+                              : search_pv<GeneralConfig>(c.alpha, c.beta, 6, 0, rec);
+      search_settings.preserve_analysis = 0;
+      if (c.expected != kSearched)
+        EXPECT_EQ(score, c.expected) << c.position << " " << c.stored << (scout ? " scout" : " pv");
+      else
+        EXPECT_LT(std::abs(score), 1500) << c.position << " " << c.stored << (scout ? " scout" : " pv");
+    }
   }
 }
 

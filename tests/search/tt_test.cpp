@@ -190,6 +190,54 @@ TEST_F(TtTable, StoresUpdateTheMatchingEntryByTheirRules) {
   }
 }
 
+// The stores of a search without mate distances mark each bound they write;
+// every other store of that bound clears its mark.  The depth and value
+// rules are those above.
+TEST_F(TtTable, StoresWithoutMateDistancesMarkTheBoundsTheyWrite) {
+  const u8 kLF = kTtLowerFlatMate, kUF = kTtUpperFlatMate, kP = kTtProbed;
+  auto flat_store = [](Store s, i32 depth, i32 score) {
+    switch (s) {
+      case Store::kExact: tt_store_exact<true, true, false>(7, depth, score); break;
+      case Store::kLower: tt_store_lower<true, true, false>(7, depth, score, 0); break;
+      case Store::kLowerNoMove: tt_store_lower_nomove<true, true, false>(depth, score, 0); break;
+      case Store::kUpper: tt_store_upper<true, true, false>(depth, score, 0); break;
+      default: break;
+    }
+  };
+  struct Case {
+    const char* what;
+    u8 flags_before;  // of a matching entry with both bounds at depth 10; 0xFF: no entry
+    Store store;
+    bool flat;
+    i32 depth;
+    u8 flags_after;
+  };
+  const Case cases[] = {
+      {"new lower", 0xFF, Store::kLower, true, 4, kLF},
+      {"new lower without move", 0xFF, Store::kLowerNoMove, true, 4, kLF},
+      {"new upper", 0xFF, Store::kUpper, true, 4, kUF | kP},
+      {"new exact", 0xFF, Store::kExact, true, 4, kLF | kUF | kP},
+      {"lower over a plain one", 0, Store::kLower, true, 12, kLF},
+      {"upper over a plain one", 0, Store::kUpper, true, 12, kUF | kP},
+      {"too shallow to replace", 0, Store::kLower, true, 4, 0},
+      {"plain lower clears its mark", kLF | kUF, Store::kLower, false, 12, kUF},
+      {"plain lower without move", kLF | kUF, Store::kLowerNoMove, false, 12, kUF},
+      {"plain upper clears its mark", kLF | kUF, Store::kUpper, false, 12, kLF | kP},
+      {"plain exact clears both", kLF | kUF, Store::kExact, false, 12, kP},
+  };
+  for (const Case& c : cases) {
+    std::fill(mem.begin(), mem.end(), TtEntry{});
+    if (c.flags_before != 0xFF) bucket()[0] = entry(kHigh, 10, 1, 11, 10, 100, 10, 200, 10, c.flags_before);
+    if (c.flat)
+      flat_store(c.store, c.depth, 150);
+    else
+      run_store(c.store, 7, c.depth, 150, 0);
+    const TtEntry* e = tt_first_match(kKey);
+    ASSERT_NE(e, nullptr) << c.what;
+    EXPECT_EQ(e->flags, c.flags_after) << c.what;
+  }
+}
+
 TEST_F(TtTable, NewEntriesTakeTheVictimAndKeepOnlyTheUnnamedFields) {
   // The victim's old upper value survives a lower store, its lower value an
   // upper store, as the bound depths say they are not there.
