@@ -254,12 +254,14 @@ inline void tt_store_exact(u16 move, i32 depth, i32 score, bool tablebase) {
       e.move = move;
     }
     if (d >= e.lower_depth) {
-      e.flags = static_cast<u8>((e.flags & ~(kTtLowerTypeClear | kTtLowerFlatMate)) | tt_detail::kLowerMark<kMateDistances>);
+      e.flags = static_cast<u8>((e.flags & ~(kTtLowerTypeClear | kTtLowerFlatMate)) |
+                                tt_detail::kLowerMark<kMateDistances>);
       e.lower_depth = d;
       e.lower = s;
     }
     if (d >= e.upper_depth) {
-      e.flags = static_cast<u8>((e.flags & ~(kTtUpperTypeSet | kTtUpperFlatMate)) | tt_detail::kUpperMark<kMateDistances>);
+      e.flags = static_cast<u8>((e.flags & ~(kTtUpperTypeSet | kTtUpperFlatMate)) |
+                                tt_detail::kUpperMark<kMateDistances>);
       e.upper_depth = d;
       e.upper = s;
     }
