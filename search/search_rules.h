@@ -15,7 +15,10 @@
 //   kMateByPly            true: a mated side scores ply - 32000, alpha and beta
 //                         are narrowed by the mate distance, mate-class table
 //                         scores are stored relative to the node; false: a
-//                         mated side scores -31000 and scores are stored as found
+//                         mated side scores -31000 and scores are stored as
+//                         found, each bound marked as one without mate
+//                         distances (which the general search does not use
+//                         as a mate)
 //   kFiftyMoveRule        a node with fifty at 100 scores 0
 //   kTbProbe              when the node searches probe the tablebases
 //   kExtendWithQueens     extensions apply with queens on the board (else only
