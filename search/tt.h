@@ -237,6 +237,21 @@ constexpr u8 kLowerMark = kMateDistances ? 0 : kTtLowerFlatMate;
 template <bool kMateDistances>
 constexpr u8 kUpperMark = kMateDistances ? 0 : kTtUpperFlatMate;
 
+// The depth of the entry's lower (upper) bound as a store compares it.  To a
+// search that counts mates by ply a marked mate-class bound is no bound (it
+// reads none there), so it must not keep that search's own results out: it
+// counts as depth 0.
+template <bool kMateDistances>
+inline u8 lower_depth_seen(const TtEntry& e) {
+  if (kMateDistances && (e.flags & kTtLowerFlatMate) && is_mate_class(e.lower)) return 0;
+  return e.lower_depth;
+}
+template <bool kMateDistances>
+inline u8 upper_depth_seen(const TtEntry& e) {
+  if (kMateDistances && (e.flags & kTtUpperFlatMate) && is_mate_class(e.upper)) return 0;
+  return e.upper_depth;
+}
+
 }  // namespace tt_detail
 
 template <bool kPreserveRule, bool kMarkProbed, bool kMateDistances>
@@ -253,13 +268,13 @@ inline void tt_store_exact(u16 move, i32 depth, i32 score, bool tablebase) {
       e.move_depth = d;
       e.move = move;
     }
-    if (d >= e.lower_depth) {
+    if (d >= tt_detail::lower_depth_seen<kMateDistances>(e)) {
       e.flags = static_cast<u8>((e.flags & ~(kTtLowerTypeClear | kTtLowerFlatMate)) |
                                 tt_detail::kLowerMark<kMateDistances>);
       e.lower_depth = d;
       e.lower = s;
     }
-    if (d >= e.upper_depth) {
+    if (d >= tt_detail::upper_depth_seen<kMateDistances>(e)) {
       e.flags = static_cast<u8>((e.flags & ~(kTtUpperTypeSet | kTtUpperFlatMate)) |
                                 tt_detail::kUpperMark<kMateDistances>);
       e.upper_depth = d;
@@ -293,7 +308,7 @@ inline void tt_store_lower(u16 move, i32 depth, i32 score, u8 type) {
       e.move_depth = d;
       e.move = move;
     }
-    if (d >= e.lower_depth + k || unrestricted) {
+    if (d >= tt_detail::lower_depth_seen<kMateDistances>(e) + k || unrestricted) {
       e.flags = static_cast<u8>((e.flags & ~(kTtLowerTypeClear | kTtLowerFlatMate)) | type |
                                 tt_detail::kLowerMark<kMateDistances>);
       e.lower_depth = d;
@@ -318,7 +333,7 @@ inline void tt_store_lower_nomove(i32 depth, i32 score, u8 type) {
   if (matched) {
     tt_detail::touch(e, d);
     const bool unrestricted = (type & 3) == 0 && (e.flags & kTtLowerTypeClear);
-    if (d >= e.lower_depth + ((type & 3) ? 2 : 0) || unrestricted) {
+    if (d >= tt_detail::lower_depth_seen<kMateDistances>(e) + ((type & 3) ? 2 : 0) || unrestricted) {
       e.flags = static_cast<u8>((e.flags & ~(kTtLowerTypeClear | kTtLowerFlatMate)) | type |
                                 tt_detail::kLowerMark<kMateDistances>);
       e.lower_depth = d;
@@ -343,7 +358,7 @@ inline void tt_store_upper(i32 depth, i32 score, u8 type) {
   if (matched) {
     tt_detail::touch(e, d);
     const bool unrestricted = type == 0 && (e.flags & kTtUpperTypeSet);
-    if (d >= e.upper_depth + (type ? 2 : 0) || unrestricted) {
+    if (d >= tt_detail::upper_depth_seen<kMateDistances>(e) + (type ? 2 : 0) || unrestricted) {
       e.flags = static_cast<u8>((e.flags & ~(kTtUpperTypeSet | kTtProbed | kTtUpperFlatMate)) | type |
                                 (kMarkProbed ? kTtProbed : 0) | tt_detail::kUpperMark<kMateDistances>);
       e.upper_depth = d;

@@ -238,6 +238,44 @@ TEST_F(TtTable, StoresWithoutMateDistancesMarkTheBoundsTheyWrite) {
   }
 }
 
+// A marked mate-class bound is none to the stores that count mates by ply:
+// however deep, it does not keep their results out.  A search without mate
+// distances keeps the usual rule, and so does a marked bound that is no mate.
+TEST_F(TtTable, MarkedMateBoundsDoNotKeepOutTheStoresWithMateDistances) {
+  struct Case {
+    const char* what;
+    i16 lower, upper;  // of the entry, marked, both at depth byte 140
+    bool flat_store;
+    Store store;
+    bool replaced;
+  };
+  const Case cases[] = {
+      {"plain lower over a flat mate", 31000, -31000, false, Store::kLower, true},
+      {"plain lower without move", 31000, -31000, false, Store::kLowerNoMove, true},
+      {"plain upper over a flat mated bound", 31000, -31000, false, Store::kUpper, true},
+      {"plain exact", 31000, -31000, false, Store::kExact, true},
+      {"flat lower keeps the rule", 31000, -31000, true, Store::kLower, false},
+      {"flat upper keeps the rule", 31000, -31000, true, Store::kUpper, false},
+      {"plain lower over a flat non-mate", 500, -500, false, Store::kLower, false},
+      {"plain upper over a flat non-mate", 500, -500, false, Store::kUpper, false},
+  };
+  for (const Case& c : cases) {
+    std::fill(mem.begin(), mem.end(), TtEntry{});
+    bucket()[0] = entry(kHigh, 140, 1, 11, 140, c.lower, 140, c.upper, 140, kTtLowerFlatMate | kTtUpperFlatMate);
+    if (c.flat_store) {
+      if (c.store == Store::kLower) tt_store_lower<true, true, false>(7, 10, 150, 0);
+      else tt_store_upper<true, true, false>(10, 150, 0);
+    } else {
+      run_store(c.store, 7, 10, 150, 0);
+    }
+    const TtEntry* e = tt_first_match(kKey);
+    ASSERT_NE(e, nullptr) << c.what;
+    const bool lower_side = c.store != Store::kUpper;
+    const i16 now = lower_side ? e->lower : e->upper;
+    EXPECT_EQ(now == 150, c.replaced) << c.what << ": " << show(*e);
+  }
+}
+
 TEST_F(TtTable, NewEntriesTakeTheVictimAndKeepOnlyTheUnnamedFields) {
   // The victim's old upper value survives a lower store, its lower value an
   // upper store, as the bound depths say they are not there.
