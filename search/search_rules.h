@@ -146,8 +146,8 @@ struct StoredBounds {
 template <class Cfg>
 inline StoredBounds stored_bounds(const TtEntry& e, i32 ply) {
   StoredBounds b;
-  const bool flat_lower = Cfg::kMateByPly && (e.flags & kTtLowerFlatMate) && is_mate_class(e.lower);
-  const bool flat_upper = Cfg::kMateByPly && (e.flags & kTtUpperFlatMate) && is_mate_class(e.upper);
+  const bool flat_lower = Cfg::kMateByPly && lower_is_flat_mate(e);
+  const bool flat_upper = Cfg::kMateByPly && upper_is_flat_mate(e);
   if (e.lower_depth != 0 && !flat_lower) {
     b.lower_depth = e.lower_depth;
     b.lower = from_tt<Cfg>(e.lower, ply);

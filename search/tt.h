@@ -96,6 +96,11 @@ void reset_tt_ages();
 // current_age raised by 1 modulo 64 and the weights recomputed (search start).
 void advance_tt_age();
 
+// Whether the entry's lower (upper) bound is a mate-class score stored by a
+// search without mate distances.
+inline bool lower_is_flat_mate(const TtEntry& e) { return (e.flags & kTtLowerFlatMate) && is_mate_class(e.lower); }
+inline bool upper_is_flat_mate(const TtEntry& e) { return (e.flags & kTtUpperFlatMate) && is_mate_class(e.upper); }
+
 // ---- scores ----
 // A mate-class score as stored by a node at `ply`: distance from the node.
 constexpr i32 score_to_tt(i32 score, i32 ply) {
@@ -243,12 +248,12 @@ constexpr u8 kUpperMark = kMateDistances ? 0 : kTtUpperFlatMate;
 // counts as depth 0.
 template <bool kMateDistances>
 inline u8 lower_depth_seen(const TtEntry& e) {
-  if (kMateDistances && (e.flags & kTtLowerFlatMate) && is_mate_class(e.lower)) return 0;
+  if (kMateDistances && lower_is_flat_mate(e)) return 0;
   return e.lower_depth;
 }
 template <bool kMateDistances>
 inline u8 upper_depth_seen(const TtEntry& e) {
-  if (kMateDistances && (e.flags & kTtUpperFlatMate) && is_mate_class(e.upper)) return 0;
+  if (kMateDistances && upper_is_flat_mate(e)) return 0;
   return e.upper_depth;
 }
 
