@@ -236,11 +236,18 @@ inline void touch(TtEntry& e, u8 d) {
   if (d > e.depth) e.depth = d;
 }
 
-// The marks of the bounds a store writes.
+// The flags with the lower (upper) bound's own bits, its type and its mark,
+// those of the bound a store writes.
 template <bool kMateDistances>
-constexpr u8 kLowerMark = kMateDistances ? 0 : kTtLowerFlatMate;
+constexpr u8 with_lower(u8 flags, u8 type) {
+  const u8 mark = kMateDistances ? 0 : kTtLowerFlatMate;
+  return static_cast<u8>((flags & ~(kTtLowerTypeClear | kTtLowerFlatMate)) | type | mark);
+}
 template <bool kMateDistances>
-constexpr u8 kUpperMark = kMateDistances ? 0 : kTtUpperFlatMate;
+constexpr u8 with_upper(u8 flags, u8 type) {
+  const u8 mark = kMateDistances ? 0 : kTtUpperFlatMate;
+  return static_cast<u8>((flags & ~(kTtUpperTypeSet | kTtUpperFlatMate)) | type | mark);
+}
 
 // The depth of the entry's lower (upper) bound as a store compares it.  To a
 // search that counts mates by ply a marked mate-class bound is no bound (it
@@ -274,23 +281,20 @@ inline void tt_store_exact(u16 move, i32 depth, i32 score, bool tablebase) {
       e.move = move;
     }
     if (d >= tt_detail::lower_depth_seen<kMateDistances>(e)) {
-      e.flags = static_cast<u8>((e.flags & ~(kTtLowerTypeClear | kTtLowerFlatMate)) |
-                                tt_detail::kLowerMark<kMateDistances>);
+      e.flags = tt_detail::with_lower<kMateDistances>(e.flags, 0);
       e.lower_depth = d;
       e.lower = s;
     }
     if (d >= tt_detail::upper_depth_seen<kMateDistances>(e)) {
-      e.flags = static_cast<u8>((e.flags & ~(kTtUpperTypeSet | kTtUpperFlatMate)) |
-                                tt_detail::kUpperMark<kMateDistances>);
+      e.flags = tt_detail::with_upper<kMateDistances>(e.flags, 0);
       e.upper_depth = d;
       e.upper = s;
     }
     if constexpr (kMarkProbed) e.flags |= kTtProbed;
     return;
   }
-  tt_detail::write_new(e, key, d, move, d,
-                       (kMarkProbed ? kTtProbed : 0) | tt_detail::kLowerMark<kMateDistances> |
-                           tt_detail::kUpperMark<kMateDistances>);
+  const u8 flags = tt_detail::with_lower<kMateDistances>(kMarkProbed ? kTtProbed : 0, 0);
+  tt_detail::write_new(e, key, d, move, d, tt_detail::with_upper<kMateDistances>(flags, 0));
   e.lower_depth = d;
   e.lower = s;
   e.upper_depth = d;
@@ -314,14 +318,13 @@ inline void tt_store_lower(u16 move, i32 depth, i32 score, u8 type) {
       e.move = move;
     }
     if (d >= tt_detail::lower_depth_seen<kMateDistances>(e) + k || unrestricted) {
-      e.flags = static_cast<u8>((e.flags & ~(kTtLowerTypeClear | kTtLowerFlatMate)) | type |
-                                tt_detail::kLowerMark<kMateDistances>);
+      e.flags = tt_detail::with_lower<kMateDistances>(e.flags, type);
       e.lower_depth = d;
       e.lower = s;
     }
     return;
   }
-  tt_detail::write_new(e, key, d, move, d, type | tt_detail::kLowerMark<kMateDistances>);
+  tt_detail::write_new(e, key, d, move, d, tt_detail::with_lower<kMateDistances>(0, type));
   e.lower_depth = d;
   e.lower = s;
   e.upper_depth = 0;
@@ -339,14 +342,13 @@ inline void tt_store_lower_nomove(i32 depth, i32 score, u8 type) {
     tt_detail::touch(e, d);
     const bool unrestricted = (type & 3) == 0 && (e.flags & kTtLowerTypeClear);
     if (d >= tt_detail::lower_depth_seen<kMateDistances>(e) + ((type & 3) ? 2 : 0) || unrestricted) {
-      e.flags = static_cast<u8>((e.flags & ~(kTtLowerTypeClear | kTtLowerFlatMate)) | type |
-                                tt_detail::kLowerMark<kMateDistances>);
+      e.flags = tt_detail::with_lower<kMateDistances>(e.flags, type);
       e.lower_depth = d;
       e.lower = s;
     }
     return;
   }
-  tt_detail::write_new(e, key, d, 0, 0, type | tt_detail::kLowerMark<kMateDistances>);
+  tt_detail::write_new(e, key, d, 0, 0, tt_detail::with_lower<kMateDistances>(0, type));
   e.lower_depth = d;
   e.lower = s;
   e.upper_depth = 0;
@@ -364,15 +366,15 @@ inline void tt_store_upper(i32 depth, i32 score, u8 type) {
     tt_detail::touch(e, d);
     const bool unrestricted = type == 0 && (e.flags & kTtUpperTypeSet);
     if (d >= tt_detail::upper_depth_seen<kMateDistances>(e) + (type ? 2 : 0) || unrestricted) {
-      e.flags = static_cast<u8>((e.flags & ~(kTtUpperTypeSet | kTtProbed | kTtUpperFlatMate)) | type |
-                                (kMarkProbed ? kTtProbed : 0) | tt_detail::kUpperMark<kMateDistances>);
+      const u8 probed = kMarkProbed ? kTtProbed : 0;
+      e.flags = static_cast<u8>(tt_detail::with_upper<kMateDistances>(e.flags & ~kTtProbed, type) | probed);
       e.upper_depth = d;
       e.upper = s;
     }
     return;
   }
-  tt_detail::write_new(e, key, d, 0, 0,
-                       static_cast<u8>(type | (kMarkProbed ? kTtProbed : 0) | tt_detail::kUpperMark<kMateDistances>));
+  const u8 probed = kMarkProbed ? kTtProbed : 0;
+  tt_detail::write_new(e, key, d, 0, 0, tt_detail::with_upper<kMateDistances>(probed, type));
   e.lower_depth = 0;
   e.upper_depth = d;
   e.upper = s;

@@ -53,13 +53,16 @@ std::string show(const TtEntry& e) {
 
 enum class Store { kExact, kExactTb, kLower, kLowerNoMove, kUpper };
 
+// A store of the general search, or (kMateDistances false) of a search that
+// scores mates without their distance.
+template <bool kMateDistances = true>
 void run_store(Store s, u16 move, i32 depth, i32 score, u8 type) {
   switch (s) {
-    case Store::kExact: tt_store_exact(move, depth, score); break;
-    case Store::kExactTb: tt_store_exact(move, depth, score, true); break;
-    case Store::kLower: tt_store_lower(move, depth, score, type); break;
-    case Store::kLowerNoMove: tt_store_lower_nomove(depth, score, type); break;
-    case Store::kUpper: tt_store_upper(depth, score, type); break;
+    case Store::kExact: tt_store_exact<true, true, kMateDistances>(move, depth, score); break;
+    case Store::kExactTb: tt_store_exact<true, true, kMateDistances>(move, depth, score, true); break;
+    case Store::kLower: tt_store_lower<true, true, kMateDistances>(move, depth, score, type); break;
+    case Store::kLowerNoMove: tt_store_lower_nomove<true, true, kMateDistances>(depth, score, type); break;
+    case Store::kUpper: tt_store_upper<true, true, kMateDistances>(depth, score, type); break;
   }
 }
 
@@ -195,15 +198,6 @@ TEST_F(TtTable, StoresUpdateTheMatchingEntryByTheirRules) {
 // rules are those above.
 TEST_F(TtTable, StoresWithoutMateDistancesMarkTheBoundsTheyWrite) {
   const u8 kLF = kTtLowerFlatMate, kUF = kTtUpperFlatMate, kP = kTtProbed;
-  auto flat_store = [](Store s, i32 depth, i32 score) {
-    switch (s) {
-      case Store::kExact: tt_store_exact<true, true, false>(7, depth, score); break;
-      case Store::kLower: tt_store_lower<true, true, false>(7, depth, score, 0); break;
-      case Store::kLowerNoMove: tt_store_lower_nomove<true, true, false>(depth, score, 0); break;
-      case Store::kUpper: tt_store_upper<true, true, false>(depth, score, 0); break;
-      default: break;
-    }
-  };
   struct Case {
     const char* what;
     u8 flags_before;  // of a matching entry with both bounds at depth 10; 0xFF: no entry
@@ -229,7 +223,7 @@ TEST_F(TtTable, StoresWithoutMateDistancesMarkTheBoundsTheyWrite) {
     std::fill(mem.begin(), mem.end(), TtEntry{});
     if (c.flags_before != 0xFF) bucket()[0] = entry(kHigh, 10, 1, 11, 10, 100, 10, 200, 10, c.flags_before);
     if (c.flat)
-      flat_store(c.store, c.depth, 150);
+      run_store<false>(c.store, 7, c.depth, 150, 0);
     else
       run_store(c.store, 7, c.depth, 150, 0);
     const TtEntry* e = tt_first_match(kKey);
@@ -262,12 +256,10 @@ TEST_F(TtTable, MarkedMateBoundsDoNotKeepOutTheStoresWithMateDistances) {
   for (const Case& c : cases) {
     std::fill(mem.begin(), mem.end(), TtEntry{});
     bucket()[0] = entry(kHigh, 140, 1, 11, 140, c.lower, 140, c.upper, 140, kTtLowerFlatMate | kTtUpperFlatMate);
-    if (c.flat_store) {
-      if (c.store == Store::kLower) tt_store_lower<true, true, false>(7, 10, 150, 0);
-      else tt_store_upper<true, true, false>(10, 150, 0);
-    } else {
+    if (c.flat_store)
+      run_store<false>(c.store, 7, 10, 150, 0);
+    else
       run_store(c.store, 7, 10, 150, 0);
-    }
     const TtEntry* e = tt_first_match(kKey);
     ASSERT_NE(e, nullptr) << c.what;
     const bool lower_side = c.store != Store::kUpper;
