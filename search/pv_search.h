@@ -20,19 +20,24 @@ namespace orvex {
 // Material value of a captured piece inside the probe search: its exchange value.
 inline i32 probe_capture_value(PieceCode captured) { return captured < 14 ? see_value[captured] : 0; }
 
-// Whether a PV node of `depth` uses a stored bound of depth byte
+// Whether a PV node at `ply` of `depth` uses a stored bound of depth byte
 // `bound_depth` (bit 7 marks a mate-class score).  With Preserve Analysis on:
 // any bound deeper than the node and of depth 20 or more.  Mate-class bounds
-// (depth 128 and more) always: the zero-window searches cut on them at every
-// depth, and no store of an ordinary depth can replace them, so a PV node
-// that ignored one would find each scout it ends failing high again in the
-// full-window re-search, below which the same happens again; a table full of
-// them (a forced ending searched before) then makes the re-searches grow
-// without end.  The bounds come through stored_bounds, which both node kinds
-// read alike and which drops the mates that carry no distance.
-inline bool trusted_pv_bound(i32 bound_depth, i32 depth, bool preserve_analysis) {
+// (depth 128 and more) also without it, below the root's children: the
+// zero-window searches cut on them at every depth, and no store of an
+// ordinary depth can replace them, so a PV node that ignored one would find
+// each scout it ends failing high again in the full-window re-search, below
+// which the same happens again; a table full of them (a forced ending
+// searched before) then makes the re-searches grow without end.  A child of
+// the root (ply 1) searches its replies all the same, one level of such
+// re-searches and no more: a stored mate holds for the position, not for the
+// game's path to it, and a reply that repeats a position of the game is a
+// draw that the mate would hide.  The bounds come through stored_bounds,
+// which both node kinds read alike and which drops the mates that carry no
+// distance.
+inline bool trusted_pv_bound(i32 bound_depth, i32 depth, bool preserve_analysis, i32 ply) {
   if (bound_depth <= depth) return false;
-  return (bound_depth & kTtMateClassDepth) != 0 || (preserve_analysis && bound_depth >= 20);
+  return ((bound_depth & kTtMateClassDepth) != 0 && ply != 1) || (preserve_analysis && bound_depth >= 20);
 }
 
 template <class Cfg>
@@ -89,7 +94,8 @@ i32 search_pv(i32 alpha, i32 beta, i32 depth, u8 in_check, PlyRecord* rec) {
   }
 
   // 6, 7. Hash entry; with Preserve Analysis its deep bounds are trusted,
-  // and its mate-class bounds always (see trusted_pv_bound).
+  // and its mate-class bounds below the root's children always (see
+  // trusted_pv_bound).
   u32 hash_move = 0;
   bool probed = false;
   bool probe_high = false;
@@ -104,7 +110,7 @@ i32 search_pv(i32 alpha, i32 beta, i32 depth, u8 in_check, PlyRecord* rec) {
       const bool preserve = opt.preserve_analysis;
       const StoredBounds bounds = stored_bounds<Cfg>(entry, p);
       const i32 lower = bounds.lower;
-      if (trusted_pv_bound(bounds.lower_depth, depth, preserve) && lower >= alpha &&
+      if (trusted_pv_bound(bounds.lower_depth, depth, preserve, p) && lower >= alpha &&
           !(entry.flags & kTtLowerTypeClear)) {
         alpha = lower;
         best = lower;
@@ -114,7 +120,7 @@ i32 search_pv(i32 alpha, i32 beta, i32 depth, u8 in_check, PlyRecord* rec) {
         }
       }
       const i32 upper = bounds.upper;
-      if (trusted_pv_bound(bounds.upper_depth, depth, preserve) && upper <= beta &&
+      if (trusted_pv_bound(bounds.upper_depth, depth, preserve, p) && upper <= beta &&
           !(entry.flags & kTtUpperTypeSet)) {
         beta = upper;
         cap = upper;

@@ -136,7 +136,8 @@ struct StoredBounds {
   i32 upper = 0;
 };
 // Where mates are scored by ply, a mate-class bound that a search without
-// mate distances stored (kTtLowerFlatMate, kTtUpperFlatMate) is no bound: a
+// mate distances stored (kTtLowerFlatMate, kTtUpperFlatMate, or a value that
+// shows it, see is_distance_free_mate) is no bound: a
 // flat mate read at another ply would pass for one some 500 moves away, or
 // for one as near as the ply difference makes it, and a mate such a search
 // carried up from another entry has lost a ply for each of its plies.  A

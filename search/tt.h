@@ -96,10 +96,24 @@ void reset_tt_ages();
 // current_age raised by 1 modulo 64 and the weights recomputed (search start).
 void advance_tt_age();
 
+// Whether a stored mate-class value carries no distance.  Every mate that a
+// search counting plies stores lies at most kMaxSearchPly plies from its
+// node, and every tablebase mate beyond kTbScoreThreshold, so a value from
+// 31000 to 31700 is a flat mate whatever the flags say: entries are written
+// without locks, and when a worker's flat store and a store of the general
+// search meet in one entry, the value of the one can stay beside the
+// unmarked flags of the other.
+constexpr bool is_distance_free_mate(i32 stored) {
+  return is_mate_class(stored) && stored <= kTbScoreThreshold && stored >= -kTbScoreThreshold;
+}
 // Whether the entry's lower (upper) bound is a mate-class score stored by a
-// search without mate distances.
-inline bool lower_is_flat_mate(const TtEntry& e) { return (e.flags & kTtLowerFlatMate) && is_mate_class(e.lower); }
-inline bool upper_is_flat_mate(const TtEntry& e) { return (e.flags & kTtUpperFlatMate) && is_mate_class(e.upper); }
+// search without mate distances: marked, or distance-free by its value.
+inline bool lower_is_flat_mate(const TtEntry& e) {
+  return is_mate_class(e.lower) && ((e.flags & kTtLowerFlatMate) || is_distance_free_mate(e.lower));
+}
+inline bool upper_is_flat_mate(const TtEntry& e) {
+  return is_mate_class(e.upper) && ((e.flags & kTtUpperFlatMate) || is_distance_free_mate(e.upper));
+}
 
 // ---- scores ----
 // A mate-class score as stored by a node at `ply`: distance from the node.

@@ -164,13 +164,14 @@ TEST_F(SearchTest, InCheckNodesCutOnlyOnDeepEnoughLowerBounds) {
 
 // Both node kinds read a stored bound alike, so that a bound a scout cuts on
 // is one its full-window re-search uses too.  Mate-class bounds (depth with
-// bit 7) count at every depth, and in a PV node whatever Preserve Analysis
-// says; other deep bounds only with Preserve Analysis on.  A mate this
-// search stored is used as it is.  A mate stored by a search without mate
-// distances (the workers' flat +-31000, or a mate they carried up without
-// counting its plies) is no bound at all: it neither passes for a mate nor
-// hides a real one.  A search of depth 6 cannot see the stored mates of KRK
-// itself.
+// bit 7) count at every depth, and in a PV node below the root's children
+// whatever Preserve Analysis says; other deep bounds only with Preserve
+// Analysis on.  A mate this search stored is used as it is.  A mate stored
+// by a search without mate distances (the workers' flat +-31000, or a mate
+// they carried up without counting its plies) is no bound at all: it neither
+// passes for a mate nor hides a real one; nor is a value no distance gives,
+// whatever the flags say.  A search of depth 6 cannot see the stored mates
+// of KRK itself.
 TEST_F(SearchTest, BothNodeKindsReadStoredBoundsAlike) {
   constexpr const char* kRookUp = "position fen 8/8/8/4k3/8/8/8/R3K3 w - -";
   constexpr const char* kRookDown = "position fen 8/8/8/4k3/8/8/8/R3K3 b - -";
@@ -196,6 +197,8 @@ TEST_F(SearchTest, BothNodeKindsReadStoredBoundsAlike) {
       {kRookUp, true, true, 10, 31990, false, -100, 100, kSearched, true},        // a mate carried up flat
       {kMateInOne, false, true, 10, 31000, false, 31500, 32000, 31999, true},     // "at most a flat mate"
       {kMatedInOne, true, true, 10, -31000, false, -31501, -31000, -31998, true}, // "at least mated flat"
+      {kRookUp, true, false, 10, 31000, false, -100, 100, kSearched, true},       // flat, its mark lost to a
+      {kRookDown, false, false, 10, -31500, false, -100, 100, kSearched, true},   // store of another process
       {kRookUp, true, false, 40, 2000, false, -100, 100, kSearched, false},       // deep, not a mate
       {kRookUp, true, false, 40, 2000, true, -100, 100, 2000, true},
       {kRookDown, false, false, 40, -2000, false, -100, 100, kSearched, false},
@@ -227,6 +230,27 @@ TEST_F(SearchTest, BothNodeKindsReadStoredBoundsAlike) {
         EXPECT_LT(std::abs(score), 1500) << c.position << " " << c.stored << (scout ? " scout" : " pv");
     }
   }
+}
+
+// A stored mate is a claim about a position, not about the path to it: the
+// defender may have a reply that repeats a position of the game.  Here the
+// game has seen White Kd5, Qd4 against Kc2 (White to move) twice, and the
+// table holds a short mate for the position after Qd4+; Kc2 would then draw
+// by a third repetition.  The root must search the defender's replies and
+// keep the win with another move.
+TEST_F(SearchTest, StoredMateDoesNotHideARepetitionOfTheGame) {
+  const std::string game =
+      "position fen 3k4/8/8/8/8/8/3P4/3K4 w - - 0 1 moves d1e2 d8e8 e2d3 e8d7 d3e4 d7e6 d2d3 e6f7 e4d5 f7f6 d3d4 "
+      "f6e7 d5c6 e7f6 d4d5 f6e5 d5d6 e5d4 d6d7 d4c3 d7d8q c3c2 d8d4 c2b3 c6d5 b3c2 d4f2 c2d3 f2d4 d3c2 d4a4 c2d2 "
+      "a4e4 d2c3";
+  set_position(game + " e4d4");
+  reset_for_repeatable_search();
+  tt_store_upper(40, mated_at(4), 0);  // mated within two moves after Qd4+
+  set_position(game);
+  search_limits.depth_limit = 4 + 3;
+  search_root();
+  EXPECT_NE(best_text(), "e4d4");
+  EXPECT_GT(search_status.best_score, 1000);
 }
 
 // ---- abort ----

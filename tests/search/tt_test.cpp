@@ -233,8 +233,9 @@ TEST_F(TtTable, StoresWithoutMateDistancesMarkTheBoundsTheyWrite) {
 }
 
 // A marked mate-class bound is none to the stores that count mates by ply:
-// however deep, it does not keep their results out.  A search without mate
-// distances keeps the usual rule, and so does a marked bound that is no mate.
+// however deep, it does not keep their results out; nor does an unmarked one
+// whose value carries no distance.  A search without mate distances keeps
+// the usual rule, and so do a marked bound that is no mate and a real mate.
 TEST_F(TtTable, MarkedMateBoundsDoNotKeepOutTheStoresWithMateDistances) {
   struct Case {
     const char* what;
@@ -242,6 +243,7 @@ TEST_F(TtTable, MarkedMateBoundsDoNotKeepOutTheStoresWithMateDistances) {
     bool flat_store;
     Store store;
     bool replaced;
+    u8 marks = kTtLowerFlatMate | kTtUpperFlatMate;
   };
   const Case cases[] = {
       {"plain lower over a flat mate", 31000, -31000, false, Store::kLower, true},
@@ -252,10 +254,13 @@ TEST_F(TtTable, MarkedMateBoundsDoNotKeepOutTheStoresWithMateDistances) {
       {"flat upper keeps the rule", 31000, -31000, true, Store::kUpper, false},
       {"plain lower over a flat non-mate", 500, -500, false, Store::kLower, false},
       {"plain upper over a flat non-mate", 500, -500, false, Store::kUpper, false},
+      {"plain lower over a flat mate that lost its mark", 31000, -31000, false, Store::kLower, true, 0},
+      {"plain upper over a flat mate that lost its mark", 31000, -31000, false, Store::kUpper, true, 0},
+      {"plain lower over a real mate, unmarked", 31990, -31990, false, Store::kLower, false, 0},
   };
   for (const Case& c : cases) {
     std::fill(mem.begin(), mem.end(), TtEntry{});
-    bucket()[0] = entry(kHigh, 140, 1, 11, 140, c.lower, 140, c.upper, 140, kTtLowerFlatMate | kTtUpperFlatMate);
+    bucket()[0] = entry(kHigh, 140, 1, 11, 140, c.lower, 140, c.upper, 140, c.marks);
     if (c.flat_store)
       run_store<false>(c.store, 7, 10, 150, 0);
     else
