@@ -137,13 +137,13 @@ struct StoredBounds {
 };
 // Where mates are scored by ply, a mate-class bound that a search without
 // mate distances stored (kTtLowerFlatMate, kTtUpperFlatMate, or a value that
-// shows it, see is_distance_free_mate) is no bound: a flat mate read at
-// another ply would pass for one some 500 moves away, or for one as near as
-// the ply difference makes it, and a mate such a search carried up from
-// another entry has lost a ply for each of its plies.  A search that took
-// either for a found mate would stop at once with any "mating" move, or show
-// a mate shorter than the real one.  Without them the search finds its
-// mates itself, with their distances.
+// shows it, see is_flat_mate) is no bound: a flat mate read at another ply
+// would pass for one some 500 moves away, or for one as near as the ply
+// difference makes it, and a mate such a search carried up from another
+// entry has lost a ply for each of its plies.  A search that took either for
+// a found mate would stop at once with any "mating" move, or show a mate
+// shorter than the real one.  Without them the search finds its mates
+// itself, with their distances.
 template <class Cfg>
 inline StoredBounds stored_bounds(const TtEntry& e, i32 ply) {
   StoredBounds b;

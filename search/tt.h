@@ -96,24 +96,19 @@ void reset_tt_ages();
 // current_age raised by 1 modulo 64 and the weights recomputed (search start).
 void advance_tt_age();
 
-// Whether a stored mate-class value carries no distance.  Every mate that a
-// search counting plies stores lies at most kMaxSearchPly plies from its
-// node, and every tablebase mate beyond kTbScoreThreshold, so a value from
-// 31000 to 31700 is a flat mate whatever the flags say: entries are written
-// without locks, and when a worker's flat store and a store of the general
-// search meet in one entry, the value of the one can stay beside the
-// unmarked flags of the other.
-constexpr bool is_distance_free_mate(i32 stored) {
-  return is_mate_class(stored) && stored <= kTbScoreThreshold && stored >= -kTbScoreThreshold;
+// Whether a stored bound's value is a mate-class score without a distance:
+// marked as stored by a search without mate distances, or shown so by the
+// value itself.  Every mate that a search counting plies stores lies at most
+// kMaxSearchPly plies from its node, and every tablebase mate beyond
+// kTbScoreThreshold, so a value from 31000 to 31700 is a flat mate whatever
+// the flags say: entries are written without locks, and when a worker's flat
+// store and a store of the general search meet in one entry, the value of
+// the one can stay beside the unmarked flags of the other.
+constexpr bool is_flat_mate(i32 value, bool marked) {
+  return is_mate_class(value) && (marked || (value <= kTbScoreThreshold && value >= -kTbScoreThreshold));
 }
-// Whether the entry's lower (upper) bound is a mate-class score stored by a
-// search without mate distances: marked, or distance-free by its value.
-inline bool lower_is_flat_mate(const TtEntry& e) {
-  return is_mate_class(e.lower) && ((e.flags & kTtLowerFlatMate) || is_distance_free_mate(e.lower));
-}
-inline bool upper_is_flat_mate(const TtEntry& e) {
-  return is_mate_class(e.upper) && ((e.flags & kTtUpperFlatMate) || is_distance_free_mate(e.upper));
-}
+inline bool lower_is_flat_mate(const TtEntry& e) { return is_flat_mate(e.lower, e.flags & kTtLowerFlatMate); }
+inline bool upper_is_flat_mate(const TtEntry& e) { return is_flat_mate(e.upper, e.flags & kTtUpperFlatMate); }
 
 // ---- scores ----
 // A mate-class score as stored by a node at `ply`: distance from the node.
